@@ -1,0 +1,313 @@
+// TVector storage, copying, checksum and the stream and text file forms.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "ORK_vector.h"
+#include "foundation/frame_detail.h"
+
+namespace numbra {
+
+NUMBRA_DEFINE_EXCEPTION(EORKVectorError);
+
+TVector::TVector(TComponent* AOwner) : TComponent(AOwner) {
+  detail::Allocate<EORKVectorError>(*this, "not enough memory on heap",
+                                    [this] { FVec.assign(1, 0.0); });
+}
+
+TVector::~TVector() = default;
+
+void TVector::MakeValidElemRange(int32_t& LowElem, int32_t& HighElem) const noexcept {
+  detail::MakeValidRange(LowElem, HighElem, FNElem);
+}
+
+bool TVector::Resize(int32_t NE) {
+  if (NE == FNElem) return true;
+  if (NE < 1) return false;
+  detail::Allocate<EORKVectorError>(*this, "not enough memory",
+                                    [this, NE] { FVec.resize(static_cast<std::size_t>(NE), 0.0); });
+  FNElem = NE;
+  Changed();
+  return true;
+}
+
+void TVector::SetVecSize(int32_t NE) {
+  if (NE >= 1 && NE != FNElem) Resize(NE);
+}
+
+void TVector::Clone(const TVector* VecSource) {
+  if (VecSource == nullptr) return;
+  if (VecSource != this) Resize(VecSource->FNElem);
+  if (OnChange) {
+    for (int32_t i = 1; i <= FNElem; ++i) SetVal(i, VecSource->GetVal(i));
+  } else {
+    // Same result as the SetVal loop without a handler to notify.
+    if (VecSource != this) std::copy(VecSource->FVec.begin(), VecSource->FVec.end(), FVec.begin());
+    FIsEmpty = false;
+  }
+  Changed();
+}
+
+void TVector::CopyFrom(const TVector* VecSource, int32_t SourceElemLo, int32_t SourceElemHi,
+                       int32_t DestElem) {
+  if (VecSource == nullptr) return;
+  const int32_t n = VecSource->FNElem;
+  int32_t lo = std::clamp(SourceElemLo, 1, n);
+  int32_t hi = std::clamp(SourceElemHi, 1, n);
+  if (lo > hi) std::swap(lo, hi);
+  // Take a copy first so that copying a vector onto itself with overlapping
+  // ranges reads the original values, as element-by-element reads of a
+  // separate source would.
+  const std::vector<double> src(VecSource->FVec.begin() + (lo - 1), VecSource->FVec.begin() + hi);
+  for (int32_t i = lo; i <= hi; ++i) {
+    const int64_t dest = int64_t{i} - lo + DestElem;
+    if (dest >= 1 && dest <= FNElem)
+      SetVal(static_cast<int32_t>(dest), src[static_cast<std::size_t>(i - lo)]);
+  }
+  Changed();
+}
+
+void TVector::Fill(double Value) {
+  std::fill(FVec.begin(), FVec.end(), Value);
+  FIsEmpty = false;
+  Changed();
+}
+
+void TVector::Clear() {
+  std::fill(FVec.begin(), FVec.end(), 0.0);
+  FIsEmpty = true;
+  Changed();
+}
+
+double TVector::CalcVecLeng() const noexcept {
+  // Scaled two-pass norm: dividing by the largest magnitude keeps the squares
+  // from overflowing (the naive sum overflows above ~1e154) or underflowing.
+  double scale = 0.0;
+  bool has_nan = false;
+  for (const double v : FVec) {
+    const double a = std::fabs(v);
+    if (a > scale)
+      scale = a;
+    else if (std::isnan(a))
+      has_nan = true;
+  }
+  if (has_nan) return std::numeric_limits<double>::quiet_NaN();
+  if (scale == 0.0 || std::isinf(scale)) return scale;
+  double sum = 0.0;
+  for (const double v : FVec) {
+    const double r = v / scale;
+    sum += r * r;
+  }
+  return scale * std::sqrt(sum);
+}
+
+void TVector::SetVecLeng(double Leng) {
+  const double current = CalcVecLeng();
+  if (current == 0.0) throw EORKVectorError("vector has zero length");
+  const double factor = Leng / current;
+  for (double& v : FVec) v *= factor;
+  Changed();
+}
+
+std::string TVector::CRCofData() const {
+  uint32_t acc[8];
+  std::fill(std::begin(acc), std::end(acc), 0xFFFFFFFFU);
+  for (const double v : FVec) {
+    uint64_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    // Byte k of the value in little-endian order goes to accumulator k, so
+    // the result is the same on every platform.
+    for (unsigned k = 0; k < 8; ++k)
+      acc[k] = CalcNextCRC32(static_cast<uint8_t>(bits >> (8 * k)), acc[k]);
+  }
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out(64, '0');
+  for (unsigned k = 0; k < 8; ++k) {
+    const uint32_t c = ~acc[k];
+    for (unsigned d = 0; d < 8; ++d) out[8 * k + d] = kHex[(c >> (28 - 4 * d)) & 0xFU];
+  }
+  return out;
+}
+
+// ---- stream form ---------------------------------------------------------
+
+namespace {
+void WriteRange(TStream* s, const std::vector<double>& v, int32_t lo, int32_t hi) {
+  WriteExtendedToStream(s, lo);
+  WriteExtendedToStream(s, hi);
+  for (int32_t i = lo; i <= hi; ++i) WriteExtendedToStream(s, v[static_cast<std::size_t>(i) - 1]);
+}
+
+// Rounds a streamed bound to an integer (halves to even); false when it is
+// not finite or does not fit.
+bool BoundToInt(long double x, int64_t& out) {
+  if (!std::isfinite(x)) return false;
+  const long double r = std::nearbyint(x);
+  if (r < std::numeric_limits<int32_t>::min() || r > std::numeric_limits<int32_t>::max())
+    return false;
+  out = static_cast<int64_t>(r);
+  return true;
+}
+
+// Whether a reader may grow a vector to NewCount on the word of a header
+// that announces values First..NewCount, when at most MaxValues can follow.
+bool GrowthPlausible(int64_t first, int64_t new_count, int64_t max_values) {
+  if (new_count > detail::kMaxElemsFromHeader) return false;
+  return new_count - std::max<int64_t>(first, 1) + 1 <= max_values;
+}
+}  // namespace
+
+void TVector::SaveToStream(TMemoryStream*& OutStream, int32_t LowElem, int32_t HighElem) const {
+  MakeValidElemRange(LowElem, HighElem);
+  if (OutStream == nullptr) OutStream = new TMemoryStream();  // the caller owns it
+  WriteRange(OutStream, FVec, LowElem, HighElem);
+}
+
+void TVector::SaveToStream(TFileStream* OutStream, int32_t LowElem, int32_t HighElem) const {
+  if (OutStream == nullptr) return;
+  MakeValidElemRange(LowElem, HighElem);
+  WriteRange(OutStream, FVec, LowElem, HighElem);
+}
+
+template <class S>
+bool TVector::LoadFromStreamImpl(S* InStream, bool AdjustVectorSize) {
+  if (InStream == nullptr) return false;
+  bool err_lo = false;
+  bool err_hi = false;
+  const long double low_x = ReadExtendedFromStream(InStream, err_lo);
+  if (err_lo) return false;
+  const long double high_x = ReadExtendedFromStream(InStream, err_hi);
+  if (err_hi) return false;
+  int64_t low = 0;
+  int64_t high = 0;
+  if (!BoundToInt(low_x, low) || !BoundToInt(high_x, high)) return false;
+
+  if (AdjustVectorSize) {
+    const int64_t rest = InStream->Size() - InStream->Position();
+    if (high <= FNElem || GrowthPlausible(low, high, rest / corvel::kStreamedExtendedBytes))
+      Resize(static_cast<int32_t>(high));
+  }
+  bool result = high <= FNElem;
+  if (result) {
+    for (int64_t i = low; i <= high; ++i) {
+      bool err = false;
+      const long double v = ReadExtendedFromStream(InStream, err);
+      if (err) {
+        // The stream is exhausted: every further read fails the same way.
+        result = false;
+        break;
+      }
+      if (i >= 1) SetVal(static_cast<int32_t>(i), static_cast<double>(v));
+    }
+  }
+  Changed();
+  return result;
+}
+
+bool TVector::LoadFromStream(TMemoryStream* InStream, bool AdjustVectorSize) {
+  return LoadFromStreamImpl(InStream, AdjustVectorSize);
+}
+
+bool TVector::LoadFromStream(TFileStream* InStream, bool AdjustVectorSize) {
+  return LoadFromStreamImpl(InStream, AdjustVectorSize);
+}
+
+// ---- text form -------------------------------------------------------------
+
+bool TVector::StoreOnFile(int32_t FirstElem, int32_t LastElem, int32_t Precision,
+                          const std::string& FileName) const {
+  if (Precision < -2) Precision = 2;
+  if (Precision > 20) Precision = 20;
+  if (LastElem < FirstElem) std::swap(FirstElem, LastElem);
+  if (FirstElem < 1) FirstElem = 1;
+  if (LastElem > FNElem) LastElem = FNElem;
+
+  TTextWriter out;
+  if (!out.Open(FileName)) return false;
+  out.WriteLine(std::to_string(FirstElem) + " " + std::to_string(LastElem));
+  for (int32_t i = FirstElem; i <= LastElem; ++i) {
+    const double v = FVec[static_cast<std::size_t>(i) - 1];
+    if (Precision == -1)
+      out.WriteLine(SciText(v, 13));
+    else if (Precision == -2)
+      out.WriteLine(SciText(v, 26));
+    else
+      out.WriteLine(strff(v, 1, Precision));
+  }
+  out.Close();  // write errors after creation are not reported
+  return true;
+}
+
+bool TVector::LoadFromFile(const std::string& FileName, bool AdjustVectorSize) {
+  TTextReader in(FileName);
+  if (!in.IsOpen()) return false;
+  int32_t first = 0;
+  int32_t last = 0;
+  if (!in.ReadInteger(first) || !in.ReadInteger(last)) return false;
+
+  if (AdjustVectorSize) {
+    // Each value takes at least one character and one separator.
+    const int64_t max_values = (in.Remaining() + 1) / 2;
+    if (last <= FNElem || GrowthPlausible(first, last, max_values)) Resize(last);
+  }
+  const bool result = last <= FNElem;
+  if (result) {
+    for (int64_t i = first; i <= last; ++i) {
+      if (in.SeekEof()) break;  // nothing left: every further read would fail
+      double v = 0.0;
+      if (in.ReadDouble(v) && i >= 1) SetVal(static_cast<int32_t>(i), v);
+    }
+  }
+  Changed();
+  return result;
+}
+
+bool TVector::LoadFromFile(const std::string& FileName, bool AdjustVectorSize, bool AutoDetect) {
+  if (!AutoDetect) return LoadFromFile(FileName, AdjustVectorSize);
+  return LoadFromFileAuto(FileName, AdjustVectorSize);
+}
+
+bool TVector::LoadFromFileAuto(const std::string& FileName, bool AdjustVectorSize) {
+  TTextReader in(FileName);
+  if (!in.IsOpen()) return false;
+  int64_t count = 0;
+  std::string line;
+  while (in.ReadLine(line))
+    if (!line.empty() && StringContains(line, "//dig")) ++count;
+  if (AdjustVectorSize && count <= std::numeric_limits<int32_t>::max())
+    Resize(static_cast<int32_t>(count));
+  in.Reset();
+  for (int32_t i = 1; i <= FNElem; ++i) {
+    if (in.SeekEof()) break;
+    double v = 0.0;
+    if (in.ReadDouble(v)) SetVal(i, v);
+  }
+  Changed();
+  return true;
+}
+
+// ---- persistence -----------------------------------------------------------
+
+void TVector::Assign(TPersistent* Source) {
+  if (auto* src = dynamic_cast<TVector*>(Source)) {
+    if (src == this) return;
+    FNElem = src->FNElem;
+    FIsEmpty = src->FIsEmpty;
+    FVec = src->FVec;
+    OnChange = src->OnChange;
+    OnSortExchange = src->OnSortExchange;
+    return;
+  }
+  TPersistent::Assign(Source);
+}
+
+void TVector::AssignTo(TPersistent* Dest) {
+  if (dynamic_cast<TVector*>(Dest) != nullptr) {
+    Dest->Assign(this);
+    return;
+  }
+  TPersistent::AssignTo(Dest);
+}
+
+}  // namespace numbra

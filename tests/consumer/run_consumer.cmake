@@ -1,0 +1,50 @@
+# Driver of the installed-package test (see CMakeLists.txt).
+file(REMOVE_RECURSE ${WORK_DIR})
+set(prefix ${WORK_DIR}/prefix)
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "command failed (${rc}): ${ARGN}\n${out}\n${err}")
+  endif()
+  set(last_output "${out}" PARENT_SCOPE)
+endfunction()
+
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+
+set(san_flags "")
+if(SANITIZE)
+  list(JOIN SANITIZE "," s)
+  set(san_flags "-fsanitize=${s}")
+endif()
+
+# 1. find_package(numbra)
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
+    -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_PREFIX_PATH=${prefix}
+    "-DCMAKE_CXX_FLAGS=${san_flags}" "-DCMAKE_EXE_LINKER_FLAGS=${san_flags}")
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
+run(${WORK_DIR}/build/host)
+if(NOT last_output MATCHES "numbra host ok")
+  message(FATAL_ERROR "host program printed: ${last_output}")
+endif()
+
+# 2. pkg-config
+find_program(PKG_CONFIG pkg-config)
+if(PKG_CONFIG)
+  set(ENV{PKG_CONFIG_PATH} ${prefix}/lib/pkgconfig:${prefix}/lib64/pkgconfig)
+  foreach(d lib lib64 lib/x86_64-linux-gnu)
+    if(EXISTS ${prefix}/${d}/pkgconfig/numbra.pc)
+      set(ENV{PKG_CONFIG_PATH} ${prefix}/${d}/pkgconfig)
+      set(libdir ${prefix}/${d})
+    endif()
+  endforeach()
+  run(${PKG_CONFIG} --cflags --libs numbra)
+  string(STRIP "${last_output}" flags)
+  separate_arguments(flags UNIX_COMMAND "${flags}")
+  separate_arguments(sflags UNIX_COMMAND "${san_flags}")
+  run(${CXX} ${sflags} ${SOURCE_DIR}/host.cpp ${flags} -Wl,-rpath,${libdir} -o ${WORK_DIR}/host_pc)
+  run(${WORK_DIR}/host_pc)
+  if(NOT last_output MATCHES "numbra host ok")
+    message(FATAL_ERROR "pkg-config host program printed: ${last_output}")
+  endif()
+endif()

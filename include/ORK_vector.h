@@ -2,12 +2,12 @@
 // stream and text file forms.
 #pragma once
 
+#include "numbra_frame.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
-
-#include "numbra_frame.h"
 
 namespace numbra {
 

@@ -88,12 +88,12 @@ using corvel::WriteLongintToStream;
 /// Declares a numbra exception class (message only) whose type information
 /// lives once in the library; its destructor is defined in the unit's .cpp
 /// with NUMBRA_DEFINE_EXCEPTION.
-#define NUMBRA_DECLARE_EXCEPTION(Name, Base)  \
-  class NUMBRA_EXPORT Name : public Base {    \
-   public:                                    \
-    using Base::Base;                         \
-    ~Name() override;                         \
-    Name(const Name&) = default;              \
-    Name& operator=(const Name&) = default;   \
+#define NUMBRA_DECLARE_EXCEPTION(Name, Base) \
+  class NUMBRA_EXPORT Name : public Base {   \
+   public:                                   \
+    using Base::Base;                        \
+    ~Name() override;                        \
+    Name(const Name&) = default;             \
+    Name& operator=(const Name&) = default;  \
   }
 #define NUMBRA_DEFINE_EXCEPTION(Name) Name::~Name() = default

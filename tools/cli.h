@@ -63,8 +63,9 @@ std::string FormatDouble(double Value);
 #define NUMBRA_CLI_CAT2(a, b) a##b
 #define NUMBRA_CLI_CAT(a, b) NUMBRA_CLI_CAT2(a, b)
 /// Registers a subcommand at start-up.
-#define NUMBRA_CLI_COMMAND(NAME, USAGE, SUMMARY, FN)                            \
-  namespace {                                                                   \
-  const bool NUMBRA_CLI_CAT(numbra_cli_registered_, __LINE__) =                 \
-      ::numbra_cli::RegisterCommand(::numbra_cli::Command{NAME, USAGE, SUMMARY, FN}); \
+#define NUMBRA_CLI_COMMAND(NAME, USAGE, SUMMARY, FN)                                         \
+  namespace {                                                                                \
+  const bool NUMBRA_CLI_CAT(numbra_cli_registered_,                                          \
+                            __LINE__) = ::numbra_cli::RegisterCommand(::numbra_cli::Command{ \
+      NAME, USAGE, SUMMARY, FN});                                                            \
   }

@@ -1,10 +1,10 @@
 // numbra info FILE [--autodetect]: element count, length and checksum of a
 // vector text file.
-#include <iostream>
-
 #include "ORK_filesys.h"
 #include "cli.h"
 #include "numbra.h"
+
+#include <iostream>
 
 namespace {
 

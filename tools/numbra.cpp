@@ -1,4 +1,8 @@
 // numbra: command-line front end of the library.
+#include "numbra.h"
+
+#include "cli.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -6,9 +10,6 @@
 #include <cstdlib>
 #include <iostream>
 #include <limits>
-
-#include "cli.h"
-#include "numbra.h"
 
 namespace numbra_cli {
 

@@ -1,12 +1,12 @@
 // ORK_dstruct: CRC-32 and the bit-array component TBitFld.
 #pragma once
 
-#include <cstdint>
-#include <vector>
-
 #include "ORK_orkbase.h"
 #include "corvel_export.h"
 #include "corvel_runtime.h"
+
+#include <cstdint>
+#include <vector>
 
 namespace corvel {
 

@@ -1,10 +1,10 @@
 // ORK_filesys: file-system helpers.
 #pragma once
 
+#include "corvel_export.h"
+
 #include <cstdint>
 #include <string>
-
-#include "corvel_export.h"
 
 namespace corvel {
 

@@ -3,14 +3,14 @@
 // numbra units.
 #pragma once
 
+#include "corvel_export.h"
+#include "corvel_runtime.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
-
-#include "corvel_export.h"
-#include "corvel_runtime.h"
 
 namespace corvel {
 
@@ -57,7 +57,16 @@ struct TRectDouble {
 
 /// Element kind of the generic array routines: 0 and 1 double, 2 single,
 /// 3 and 4 32-bit signed integer; the others are not handled by them.
-enum class TVarKind : uint8_t { vkDouble, vkReal, vkSingle, vkInteger, vkLongint, vkByte, vkWord, vkString };
+enum class TVarKind : uint8_t {
+  vkDouble,
+  vkReal,
+  vkSingle,
+  vkInteger,
+  vkLongint,
+  vkByte,
+  vkWord,
+  vkString
+};
 /// Angle text formats: decimal degrees; degrees and decimal minutes;
 /// degrees, minutes and decimal seconds; decimal degrees without a sign.
 enum class TDegreeFormat : uint8_t { dfDecDeg, dfDegMin, dfDegMinSec, dfDecDegNoSign };

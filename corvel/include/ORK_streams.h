@@ -8,10 +8,10 @@
 // NaNs are written as a quiet NaN of the same sign (the payload is not kept).
 #pragma once
 
-#include <cstdint>
-
 #include "corvel_export.h"
 #include "corvel_runtime.h"
+
+#include <cstdint>
 
 namespace corvel {
 

@@ -1,10 +1,10 @@
 // ORK_stringl: small string helpers.
 #pragma once
 
+#include "corvel_export.h"
+
 #include <string>
 #include <string_view>
-
-#include "corvel_export.h"
 
 namespace corvel {
 

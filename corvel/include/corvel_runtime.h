@@ -5,6 +5,8 @@
 // and the process-wide uniform random generator.
 #pragma once
 
+#include "corvel_export.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -14,8 +16,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "corvel_export.h"
 
 namespace corvel {
 
@@ -39,13 +39,13 @@ class CORVEL_EXPORT Exception : public std::exception {
   std::string message_;
 };
 
-#define CORVEL_DECLARE_EXCEPTION(Name, Base)    \
-  class CORVEL_EXPORT Name : public Base {      \
-   public:                                      \
-    using Base::Base;                           \
-    ~Name() override;                           \
-    Name(const Name&) = default;                \
-    Name& operator=(const Name&) = default;     \
+#define CORVEL_DECLARE_EXCEPTION(Name, Base) \
+  class CORVEL_EXPORT Name : public Base {   \
+   public:                                   \
+    using Base::Base;                        \
+    ~Name() override;                        \
+    Name(const Name&) = default;             \
+    Name& operator=(const Name&) = default;  \
   }
 
 /// Floating-point domain and range errors of the runtime's math routines.

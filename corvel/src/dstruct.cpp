@@ -43,7 +43,8 @@ void TBitFld::MaskTail() noexcept {
 
 bool TBitFld::GetBit(int32_t Index) const noexcept {
   if (Index < 0 || Index > size_) return false;
-  return ((words_[static_cast<std::size_t>(Index) / 64] >> (static_cast<unsigned>(Index) % 64)) & 1U) != 0;
+  return ((words_[static_cast<std::size_t>(Index) / 64] >> (static_cast<unsigned>(Index) % 64)) &
+          1U) != 0;
 }
 
 void TBitFld::SetBit(int32_t Index, bool Value) noexcept {
@@ -75,12 +76,24 @@ void TBitFld::CombineWith(const TBitFld* Other, TLogicOp Op) noexcept {
     const uint64_t b = i < Other->words_.size() ? Other->words_[i] : 0;
     uint64_t r = 0;
     switch (Op) {
-      case TLogicOp::loAND: r = a & b; break;
-      case TLogicOp::loOR: r = a | b; break;
-      case TLogicOp::loXOR: r = a ^ b; break;
-      case TLogicOp::loNAND: r = ~(a & b); break;
-      case TLogicOp::loNOR: r = ~(a | b); break;
-      case TLogicOp::loNXOR: r = ~(a ^ b); break;
+      case TLogicOp::loAND:
+        r = a & b;
+        break;
+      case TLogicOp::loOR:
+        r = a | b;
+        break;
+      case TLogicOp::loXOR:
+        r = a ^ b;
+        break;
+      case TLogicOp::loNAND:
+        r = ~(a & b);
+        break;
+      case TLogicOp::loNOR:
+        r = ~(a | b);
+        break;
+      case TLogicOp::loNXOR:
+        r = ~(a ^ b);
+        break;
     }
     words_[i] = r;
   }

@@ -1,7 +1,7 @@
 // Process-wide uniform random generator: SplitMix64 (see corvel_runtime.h).
-#include <chrono>
-
 #include "corvel_runtime.h"
+
+#include <chrono>
 
 namespace corvel {
 

@@ -1,11 +1,10 @@
 // Object model and exception classes of the corvel runtime layer.
+#include "corvel_runtime.h"
 #include <cxxabi.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <typeinfo>
-
-#include "corvel_runtime.h"
 
 namespace corvel {
 
@@ -65,8 +64,9 @@ TComponent::~TComponent() {
   }
   if (owner_ != nullptr) {
     auto& list = owner_->components_;
-    auto it = std::find_if(list.begin(), list.end(),
-                           [this](const std::unique_ptr<TComponent>& p) { return p.get() == this; });
+    auto it = std::find_if(list.begin(), list.end(), [this](const std::unique_ptr<TComponent>& p) {
+      return p.get() == this;
+    });
     if (it != list.end()) {
       static_cast<void>(it->release());  // we are being deleted already
       list.erase(it);

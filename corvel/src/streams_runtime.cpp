@@ -1,11 +1,10 @@
 // TStream, TMemoryStream and TFileStream.
+#include "corvel_runtime.h"
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
-
-#include "corvel_runtime.h"
 
 namespace corvel {
 
@@ -86,7 +85,7 @@ void TFileStream::Closer::operator()(std::FILE* f) const noexcept { std::fclose(
 
 namespace {
 bool IsDirectory(const std::string& name) {
-  struct stat st{};
+  struct stat st {};
   return ::stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 }  // namespace
@@ -94,10 +93,16 @@ bool IsDirectory(const std::string& name) {
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : file_name_(FileName) {
   const char* mode = "rb";
   switch (Mode) {
-    case TFileMode::fmCreate: mode = "w+b"; break;
-    case TFileMode::fmOpenRead: mode = "rb"; break;
+    case TFileMode::fmCreate:
+      mode = "w+b";
+      break;
+    case TFileMode::fmOpenRead:
+      mode = "rb";
+      break;
     case TFileMode::fmOpenWrite:
-    case TFileMode::fmOpenReadWrite: mode = "r+b"; break;
+    case TFileMode::fmOpenReadWrite:
+      mode = "r+b";
+      break;
   }
   if (!IsDirectory(FileName)) file_.reset(std::fopen(FileName.c_str(), mode));
   if (!file_) {
@@ -115,8 +120,7 @@ int64_t TFileStream::Read(void* Buffer, int64_t Count) {
 
 int64_t TFileStream::Write(const void* Buffer, int64_t Count) {
   if (Count <= 0 || Buffer == nullptr) return 0;
-  return static_cast<int64_t>(
-      std::fwrite(Buffer, 1, static_cast<std::size_t>(Count), file_.get()));
+  return static_cast<int64_t>(std::fwrite(Buffer, 1, static_cast<std::size_t>(Count), file_.get()));
 }
 
 int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {

@@ -1,4 +1,5 @@
 // Text-file reader and writer used by the text forms of the data classes.
+#include "corvel_runtime.h"
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -7,12 +8,12 @@
 #include <cstring>
 #include <limits>
 
-#include "corvel_runtime.h"
-
 namespace corvel {
 
 namespace {
-bool IsSeparator(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool IsSeparator(int c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 
 // Longest token we keep; longer ones are consumed whole but fail to convert
 // (no number of this library needs more characters than this).
@@ -23,7 +24,7 @@ void TTextReader::Closer::operator()(std::FILE* f) const noexcept { std::fclose(
 void TTextWriter::Closer::operator()(std::FILE* f) const noexcept { std::fclose(f); }
 
 TTextReader::TTextReader(const std::string& FileName) {
-  struct stat st{};
+  struct stat st {};
   if (::stat(FileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
   file_.reset(std::fopen(FileName.c_str(), "rb"));
   if (file_) size_ = static_cast<int64_t>(st.st_size);
@@ -116,7 +117,7 @@ bool TTextReader::ReadLine(std::string& Line) {
 TTextWriter::~TTextWriter() = default;
 
 bool TTextWriter::Open(const std::string& FileName) {
-  struct stat st{};
+  struct stat st {};
   file_.reset();
   ok_ = true;
   if (::stat(FileName.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {

@@ -1,14 +1,14 @@
 // Helpers shared by the numbra units (not installed).
 #pragma once
 
+#include "numbra_frame.h"
+
 #include <cstdint>
 #include <new>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
-
-#include "numbra_frame.h"
 
 namespace numbra::detail {
 

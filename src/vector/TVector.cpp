@@ -1,11 +1,12 @@
 // TVector storage, copying, checksum and the stream and text file forms.
+#include "ORK_vector.h"
+#include "foundation/crc_detail.h"
+#include "foundation/frame_detail.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
-
-#include "ORK_vector.h"
-#include "foundation/frame_detail.h"
 
 namespace numbra {
 
@@ -111,23 +112,7 @@ void TVector::SetVecLeng(double Leng) {
 }
 
 std::string TVector::CRCofData() const {
-  uint32_t acc[8];
-  std::fill(std::begin(acc), std::end(acc), 0xFFFFFFFFU);
-  for (const double v : FVec) {
-    uint64_t bits = 0;
-    std::memcpy(&bits, &v, sizeof bits);
-    // Byte k of the value in little-endian order goes to accumulator k, so
-    // the result is the same on every platform.
-    for (unsigned k = 0; k < 8; ++k)
-      acc[k] = CalcNextCRC32(static_cast<uint8_t>(bits >> (8 * k)), acc[k]);
-  }
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out(64, '0');
-  for (unsigned k = 0; k < 8; ++k) {
-    const uint32_t c = ~acc[k];
-    for (unsigned d = 0; d < 8; ++d) out[8 * k + d] = kHex[(c >> (28 - 4 * d)) & 0xFU];
-  }
-  return out;
+  return detail::CrcOfElements(std::span<const double>(FVec));
 }
 
 // ---- stream form ---------------------------------------------------------

@@ -1,17 +1,17 @@
 // Runtime layer: component ownership, assignment errors, streams, text files,
 // the uniform generator.
-#include <cmath>
-#include <limits>
-#include <set>
-
-#include <gtest/gtest.h>
-
 #include "ORK_dstruct.h"
 #include "ORK_orkbase.h"
 #include "ORK_streams.h"
 #include "ORK_stringl.h"
 #include "corvel_runtime.h"
 #include "test_support.h"
+
+#include <cmath>
+#include <limits>
+#include <set>
+
+#include <gtest/gtest.h>
 
 using namespace corvel;
 

@@ -19,9 +19,9 @@ inline ::testing::AssertionResult RelNear(double a, double b, double k) {
   const double eps = std::numeric_limits<double>::epsilon();
   const double scale = std::max({std::fabs(a), std::fabs(b), std::numeric_limits<double>::min()});
   if (std::fabs(a - b) <= k * eps * scale) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << a << " vs " << b << " differ by "
-                                       << std::fabs(a - b) / scale / eps << " eps (allowed " << k
-                                       << ")";
+  return ::testing::AssertionFailure()
+         << a << " vs " << b << " differ by " << std::fabs(a - b) / scale / eps << " eps (allowed "
+         << k << ")";
 }
 
 /// A scratch directory removed with the object.

@@ -1,11 +1,12 @@
 // TVector storage, events, copying, checksum, stream and text forms.
+#include "ORK_vector.h"
+#include "test_support.h"
+
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include <gtest/gtest.h>
-
-#include "ORK_vector.h"
-#include "test_support.h"
 
 using namespace numbra;
 using numbra_test::TempDir;
@@ -152,7 +153,7 @@ TEST(TVectorCopy, CopyFromClampsWithoutTheZeroRule) {
   c.v.CopyFrom(&src, 0, 0, 1);  // only element 1
   EXPECT_EQ(c.v.GetVal(1), 1.5);
   EXPECT_EQ(c.v.GetVal(2), 0.0);
-  EXPECT_EQ(c.changes, 2);  // one SetVal, one final Changed
+  EXPECT_EQ(c.changes, 2);      // one SetVal, one final Changed
   c.v.CopyFrom(&src, 5, 3, 3);  // 4.5 6 7.5 to positions 3, 4, (5 dropped)
   EXPECT_EQ(c.v.GetVal(3), 4.5);
   EXPECT_EQ(c.v.GetVal(4), 6.0);
@@ -417,4 +418,25 @@ TEST(TVectorOwnership, OwnerFreesVector) {
   auto* v = new TVector(&owner);
   v->SetName("V1");
   EXPECT_EQ(owner.FindComponent("V1"), v);
+}
+
+TEST(TVectorCRC, BlockedPathMatchesByteByByteDefinition) {
+  // Lengths around the 8-element block size, against a direct evaluation of
+  // the definition with CalcNextCRC32.
+  for (const int32_t n : {1, 7, 8, 9, 16, 23}) {
+    TVector v;
+    v.Resize(n);
+    for (int32_t i = 1; i <= n; ++i) v.SetVal(i, std::sin(i) * 1e3 - i);
+    uint32_t acc[8];
+    std::fill(std::begin(acc), std::end(acc), 0xFFFFFFFFU);
+    for (int32_t i = 1; i <= n; ++i) {
+      const double x = v.GetVal(i);
+      unsigned char bytes[8];
+      std::memcpy(bytes, &x, 8);
+      for (int k = 0; k < 8; ++k) acc[k] = CalcNextCRC32(bytes[k], acc[k]);
+    }
+    char want[65];
+    for (int k = 0; k < 8; ++k) std::snprintf(want + 8 * k, 9, "%08X", ~acc[k]);
+    EXPECT_EQ(v.CRCofData(), std::string(want)) << n;
+  }
 }

@@ -21,9 +21,308 @@ NUMBRA_DECLARE_EXCEPTION(EORKMath1Error, EORKError);
 // ===========================================================================
 // Sorting and selection
 // ===========================================================================
+//
+// In-place routines on arrays that the caller owns; none of them allocates.
+//
+// Typed overloads take a span; positions are 0-based (0 to size - 1).
+// Generic overloads take a pointer, an element count N and a TVarKind;
+// positions are 1-based (1 to N). Kinds by ordinal: 0 and 1 double, 2 single
+// (float), 3 and 4 32-bit signed integer. Any other kind, N < 1 or a null
+// pointer leaves everything alone (insertion then returns 0). The data need
+// not be aligned for its element type.
+//
+// Order of floating values: NaN counts as larger than every number (+inf
+// included) and all NaNs count as equal to each other; -0.0 and +0.0 are
+// equal. So an ascending sort puts the NaNs last, a descending sort first,
+// every routine terminates, and the results are well defined for any data.
+
+/// Sorts Data in place by comb sort, ascending or descending (not stable:
+/// equal elements may change places; equal elements are never exchanged with
+/// each other). The gap starts at the element count and is divided by 1.3
+/// (64-bit integer arithmetic, (gap * 100000000 div 13000) div 10000, at
+/// least 1) before each pass; the sort ends after a pass of gap 1 without an
+/// exchange. Each pass adds one progress step (corvel::StepProcStat). Fewer
+/// than 2 elements: nothing, no progress step. Cost about n log_1.3(n)
+/// compare-exchanges, done with SIMD where the gap allows it.
+NUMBRA_EXPORT void SortArray(std::span<double> Data, bool Ascending);
+/// Comb sort of singles; see the double overload.
+NUMBRA_EXPORT void SortArray(std::span<float> Data, bool Ascending);
+/// Comb sort of 32-bit integers; see the double overload.
+NUMBRA_EXPORT void SortArray(std::span<int32_t> Data, bool Ascending);
+/// Comb sort of the N elements of kind Kind at Data (see the section notes).
+NUMBRA_EXPORT void SortArray(void* Data, int32_t N, TVarKind Kind, bool Ascending);
+
+/// Inserts Value into Data, taken as sorted in the given direction; the
+/// length stays, so the last element is dropped. The position is the first
+/// element E with E >= Value (ascending) or E <= Value (descending). Returns
+/// that 0-based position, or -1 when nothing was inserted: no such element
+/// (the value lies beyond the last one), E equal to Value while
+/// AllowDuplicates is false, an empty span or one longer than INT32_MAX.
+NUMBRA_EXPORT int32_t SortIntoArray(std::span<double> Data, double Value, bool Ascending,
+                                    bool AllowDuplicates);
+/// Sorted insertion into singles; see the double overload.
+NUMBRA_EXPORT int32_t SortIntoArray(std::span<float> Data, float Value, bool Ascending,
+                                    bool AllowDuplicates);
+/// Sorted insertion into 32-bit integers; see the double overload.
+NUMBRA_EXPORT int32_t SortIntoArray(std::span<int32_t> Data, int32_t Value, bool Ascending,
+                                    bool AllowDuplicates);
+/// Sorted insertion of the value of kind Kind at Value into the N elements at
+/// Data. Returns the 1-based position, or 0 when nothing was inserted (also
+/// for a null Value or an unhandled kind).
+NUMBRA_EXPORT int32_t SortIntoArray(void* Data, int32_t N, TVarKind Kind, const void* Value,
+                                    bool Ascending, bool AllowDuplicates);
+
+/// Writes Value at the 0-based position Pos after moving the elements from
+/// Pos to the next-to-last up by one (the last is dropped); at the last
+/// position it simply overwrites. Pos outside 0..size - 1: nothing.
+NUMBRA_EXPORT void InsertIntoArray(std::span<double> Data, double Value, int32_t Pos);
+/// Positional insertion into singles; see the double overload.
+NUMBRA_EXPORT void InsertIntoArray(std::span<float> Data, float Value, int32_t Pos);
+/// Positional insertion into 32-bit integers; see the double overload.
+NUMBRA_EXPORT void InsertIntoArray(std::span<int32_t> Data, int32_t Value, int32_t Pos);
+/// Positional insertion of the value at Value into the N elements at Data,
+/// Pos 1-based (1..N); any other Pos, a null Value or kind: nothing.
+NUMBRA_EXPORT void InsertIntoArray(void* Data, int32_t N, TVarKind Kind, const void* Value,
+                                   int32_t Pos);
+
+/// The value that would stand at index k if Data[Lo..Hi] were sorted
+/// ascending (0-based, NaNs last); Data[Lo..Hi] is reordered in place.
+/// Only the part of Lo..Hi inside the array is used. Hi < Lo or no part
+/// inside: 0. k outside the (clipped) range: Data[Lo] without searching.
+/// Quickselect with the middle element as pivot and a Lomuto partition
+/// (elements equal to the pivot stay on its right; a run of them is skipped
+/// at once); expected cost linear, and a range that shrinks too slowly is
+/// finished by an introselect, so the worst case is O(n log n).
+NUMBRA_EXPORT double QuickSelect(std::span<double> Data, int32_t k, int32_t Lo, int32_t Hi);
+
+/// Exchanges the two values.
+NUMBRA_EXPORT void ExChange(int32_t& A, int32_t& B) noexcept;
+NUMBRA_EXPORT void ExChange(uint8_t& A, uint8_t& B) noexcept;
+NUMBRA_EXPORT void ExChange(float& A, float& B) noexcept;
+NUMBRA_EXPORT void ExChange(double& A, double& B) noexcept;
+NUMBRA_EXPORT void ExChange(long double& A, long double& B) noexcept;
+/// Exchanges the two strings' contents without copying the characters.
+NUMBRA_EXPORT void ExChange(std::string& A, std::string& B) noexcept;
+NUMBRA_EXPORT void ExChange(bool& A, bool& B) noexcept;
+NUMBRA_EXPORT void ExChange(wchar_t& A, wchar_t& B) noexcept;
+NUMBRA_EXPORT void ExChange(uint16_t& A, uint16_t& B) noexcept;
+NUMBRA_EXPORT void ExChange(int8_t& A, int8_t& B) noexcept;
+NUMBRA_EXPORT void ExChange(uint32_t& A, uint32_t& B) noexcept;
+NUMBRA_EXPORT void ExChange(int64_t& A, int64_t& B) noexcept;
+/// Exchanges Size bytes at P1 and P2, one byte after the other (overlapping
+/// blocks give the result of that byte order). Size 0 or a null pointer:
+/// nothing.
+NUMBRA_EXPORT void ExChange(void* P1, void* P2, uint16_t Size) noexcept;
 
 // ===========================================================================
 // Number formatting and conversion
 // ===========================================================================
+//
+// Texts are UTF-8 std::strings; the degree sign is U+00B0 ("\xC2\xB0").
+// Non-finite values are written as "NAN", "INF" and "-INF" by the
+// fixed-point and exponential routines. Only the routines that say so raise;
+// the others clamp their arguments as documented.
+
+/// Fixed-point text of x with Decimals decimals, right-aligned in at least
+/// Width characters (corvel::strff: Decimals clamped to 0..100, Width to
+/// 0..1024). Decimals = -2 selects the short exponential form: the
+/// runtime's scientific text of x in Width + 2 characters (see
+/// corvel::SciText) with the two leading exponent digits removed, as in
+/// " 1.2346E+03"; when those two digits are not "00" (|exponent| >= 100) the
+/// shortened text is made of "*" only. Non-finite x gives "NAN", "INF",
+/// "-INF" right-aligned in Width.
+NUMBRA_EXPORT std::string strf(double x, int32_t Width, int32_t Decimals);
+
+/// Exponential text with a mantissa in [0.1, 1): sign position (blank or
+/// "-"), "0.", NDigits significant digits, "E", the exponent sign and the
+/// exponent with at least two digits (three for |exponent| >= 100), padded
+/// with blanks on the left to Width: MakeEFormat(1234.56, 12, 4) is
+/// "  0.1235E+04"; 0 gives exponent "+00". Width is clamped to 8..40 and
+/// NDigits to 2..15. Non-finite x: "NAN", "INF", "-INF" padded to Width.
+NUMBRA_EXPORT std::string MakeEFormat(double x, int32_t Width, int32_t NDigits);
+
+/// Engineering notation with a unit prefix letter (a f p n u m k M G T for
+/// 10^-18 .. 10^12; outside that range the letter of the nearest end is used
+/// and the number grows or shrinks accordingly). Digits (clamped to -9..9)
+/// asks for |Digits| significant digits where the number allows it (a
+/// number above 100 keeps its integer digits); Digits <= -2 puts the letter
+/// in place of the decimal point when there is one: EEngStr(4700, -2) is
+/// "4k7", EEngStr(4700, 2) is "4.7k", EEngStr(0.001, 1) is "1m",
+/// EEngStr(0, 3) is "0.00". The prefix comes from the decimal exponent e
+/// with 10^e <= |x| < 10^(e+1), each power of ten taken as the double
+/// nearest to it, so 1000 gives "1k". Non-finite x: "NAN", "INF", "-INF".
+NUMBRA_EXPORT std::string EEngStr(double x, int32_t Digits);
+
+/// The lowest Digits hexadecimal digits (upper case) of Value's 32-bit
+/// pattern taken as unsigned, with leading zeros; Digits clamped to 1..8.
+/// Hex(255, 1) is "F", Hex(-1, 8) is "FFFFFFFF".
+NUMBRA_EXPORT std::string Hex(int32_t Value, int32_t Digits);
+/// The lowest Digits octal digits of Value's 32-bit pattern; Digits clamped
+/// to 1..11 (11 digits hold the whole pattern).
+NUMBRA_EXPORT std::string Octal(int32_t Value, int32_t Digits);
+/// The lowest Digits binary digits of Value's 32-bit pattern; Digits clamped
+/// to 1..32.
+NUMBRA_EXPORT std::string Bin(int32_t Value, int32_t Digits);
+/// The lowest Digits decimal digits of |Value| with leading zeros, "-" in
+/// front for a negative Value: Decimal(-7, 3) is "-007". Digits clamped to
+/// 1..255.
+NUMBRA_EXPORT std::string Decimal(int32_t Value, int32_t Digits);
+
+/// The bit pattern of x as 16 upper-case hexadecimal digits, most
+/// significant byte first: FPNumToHex(1.0) is "3FF0000000000000".
+NUMBRA_EXPORT std::string FPNumToHex(double x);
+/// The bit pattern of a single as 8 upper-case hexadecimal digits.
+NUMBRA_EXPORT std::string FPNumToHex(float x);
+/// The double whose bit pattern Text spells (exactly 16 hexadecimal digits
+/// of either case, most significant byte first); every pattern, NaNs
+/// included, comes back bit for bit. Raises EORKError
+/// "HexToDouble: invalid hex string "<Text>"" for any other text.
+NUMBRA_EXPORT double HexToDouble(const std::string& Text);
+/// The single of an 8-digit pattern; raises EORKError
+/// "HexToSingle: invalid hex string "<Text>"" for any other text.
+NUMBRA_EXPORT float HexToSingle(const std::string& Text);
+
+/// The 32-bit integer that Text holds, in the syntax of ScanDecimal (leading
+/// blanks, an optional sign, decimal digits, nothing after them); Default
+/// for an empty text, any other text or a value outside the 32-bit range.
+NUMBRA_EXPORT int32_t StrToIntDefault(const std::string& Text, int32_t Default);
+
+/// Roman numeral of Value, built greedily from M CM D CD C XC L XL X IX V
+/// IV I (4000 is "MMMM"); empty for Value < 1 or Value >= 30000.
+NUMBRA_EXPORT std::string Roman(int32_t Value);
+
+/// x with its bytes in reverse order (a double may come back as any bit
+/// pattern, NaNs included; it is returned unchanged bit for bit).
+NUMBRA_EXPORT double ConvertEndian(double x) noexcept;
+NUMBRA_EXPORT float ConvertEndian(float x) noexcept;
+NUMBRA_EXPORT uint16_t ConvertEndian(uint16_t x) noexcept;
+NUMBRA_EXPORT int32_t ConvertEndian(int32_t x) noexcept;
+
+/// Angle text; Decimals clamped to 0..8.
+/// - dfDecDeg: fixed-point degrees and "°": "12.50°".
+/// - dfDegMin: the angle rounded to Decimals decimals of a minute (halves
+///   away from zero); the whole degrees ("-0" for a negative angle above
+///   -1), "° ", the minutes in Decimals + 3 characters, "'": "10° 30.00'",
+///   "-0°  30'".
+/// - dfDegMinSec: rounded to Decimals decimals of a second; the degrees as
+///   above, "° ", the whole minutes in 2 characters, "' ", the seconds in
+///   Decimals + 3 characters and the double-quote character:
+///   "10° 30' 15.00\"".
+/// - dfDecDegNoSign: fixed-point degrees only.
+/// Results within 3E-12 of a whole degree or minute are taken as whole. A
+/// non-finite angle gives "NAN", "INF" or "-INF" followed by "°" (nothing
+/// for dfDecDegNoSign); a format value outside the enumeration gives "".
+NUMBRA_EXPORT std::string DegreeToStr(double Angle, TDegreeFormat Format, int32_t Decimals);
+
+/// Converts the angle (Deg, Min, Sec) from InFormat to OutFormat (dfDecDeg:
+/// Deg alone; dfDegMin: Deg whole, Min decimal; dfDegMinSec: Deg and Min
+/// whole, Sec decimal). The sign of the angle is the sign of Deg (a -0.0
+/// degree part, as the conversions write for angles between -1 and 0,
+/// counts as negative); minutes and seconds are magnitudes. Unused parts
+/// become 0. Pairs involving dfDecDegNoSign, and equal formats apart from
+/// clearing unused parts, change nothing. Raises EORKMath1Error
+/// "ConvertDegrees: invalid range of minutes" (Min not within 0..60, NaN
+/// included) and "ConvertDegrees: invalid range of seconds" (the same for
+/// Sec), checked first for every format pair.
+NUMBRA_EXPORT void ConvertDegrees(double& Deg, double& Min, double& Sec,
+                                  TDegreeFormat InFormat, TDegreeFormat OutFormat);
+
+/// Rounds an angle to a scale-friendly step of 1 2 3 5 10 15 20 30 60 90 180
+/// 360 units: the degrees when Deg >= 1, else the minutes when Min >= 1,
+/// else the seconds; downwards, or upwards with Up (an upward step beyond 30
+/// minutes or seconds carries to 1 degree or 1 minute). The smaller parts
+/// become 0. Any negative part: all three become 0; Min and Sec above 59
+/// count as 59.
+NUMBRA_EXPORT void RoundDegrees(int32_t& Deg, int32_t& Min, int32_t& Sec, bool Up);
+
+// ---- scanners ------------------------------------------------------------
+//
+// Every scanner reads one item from Text starting at the 1-based character
+// position Pos (the first character is 1, as in the runtime's strings).
+// Blanks (space, tab) before the item are skipped. On success Pos is moved
+// just past the last character read (Length + 1 at the end of the text) and
+// the value is returned; a scanner stops at the first character that cannot
+// continue the item and leaves it unread ("12abc" reads 12, Pos at "a").
+// On failure -- Pos outside 1..Length, no item there, a value out of range
+// -- Pos is left unchanged and the result is 0 (false for ScanDegrees):
+// compare Pos before and after to tell a read 0 from a failure.
+// The IsValid... checks accept exactly the texts that the matching scanner,
+// started at Pos 1, reads to their end: leading blanks allowed, nothing
+// after the item (no trailing blanks), the empty text rejected.
+
+/// Hexadecimal digits of either case (no sign, no prefix), value at most
+/// FFFFFFFF, returned as the 32-bit pattern: "FFFFFFFF" gives -1. Leading
+/// zeros do not count towards the limit. Reads back what Hex writes.
+NUMBRA_EXPORT int32_t ScanHex(const std::string& Text, int32_t& Pos);
+/// Octal digits, value at most 37777777777, returned as the 32-bit pattern.
+NUMBRA_EXPORT int32_t ScanOctal(const std::string& Text, int32_t& Pos);
+/// Binary digits, at most 32 significant bits, returned as the 32-bit
+/// pattern.
+NUMBRA_EXPORT int32_t ScanBin(const std::string& Text, int32_t& Pos);
+/// An optional "+" or "-" directly followed by decimal digits, value within
+/// -2147483648..2147483647. Reads back what Decimal writes.
+NUMBRA_EXPORT int32_t ScanDecimal(const std::string& Text, int32_t& Pos);
+
+/// Reads an angle as DegreeToStr writes it and stores it in Result as
+/// decimal degrees; returns true on success (false: Pos and Result
+/// unchanged). Syntax: an optional sign for the whole angle, the degrees
+/// (digits with an optional decimal point and fraction), then "°"; after a
+/// whole number of degrees, optionally blanks, the minutes and "'"; after
+/// whole minutes, optionally blanks, the seconds and the double-quote
+/// character. Minutes and seconds must lie within 0..60. A part that does
+/// not follow completely is left unread ("12° N" reads 12, Pos at the
+/// blank). Flag: true also accepts a bare number without the degree sign as
+/// decimal degrees (the dfDecDegNoSign text); false requires the sign.
+NUMBRA_EXPORT bool ScanDegrees(const std::string& Text, int32_t& Pos, bool Flag,
+                               double& Result);
+
+/// Reads a date and/or time laid out as Format and returns it as days since
+/// 1899-12-30 00:00 with the time of day as the fraction (a continuous
+/// count: earlier moments are negative, 1899-12-29 12:00 is -0.5).
+/// Format fields (letters of either case): d one or two digits of the day,
+/// dd exactly two; m, mm the month likewise; mmm the three-letter month
+/// abbreviation and mmmm the full month name of Language (either case;
+/// German "Mär"/"März" in UTF-8); yy two digits (00..49 are 2000..2049,
+/// 50..99 are 1950..1999); yyyy exactly four (0001..9999); h, hh the hour
+/// 0..23; n, nn the minute; s, ss the second; z one to three digits and zzz
+/// exactly three of the millisecond. A blank in Format matches one or more
+/// blanks; any other character must appear as it is (letters of either
+/// case). Without date fields the result is the time of day alone; with any
+/// of them the year is required and a missing month or day is 1. Failure
+/// (see above): a field not matching, an impossible date or time, an empty
+/// Format, a field repeated or written with a length not listed here.
+NUMBRA_EXPORT double ScanDateTime(const std::string& Text, const std::string& Format,
+                                  TLanguage Language, int32_t& Pos);
+
+/// Reads a floating-point number: an optional sign, digits with an optional
+/// decimal point (at least one digit before or after it), an optional
+/// exponent "E" or "e" with an optional sign and digits. The value is the
+/// correctly rounded double; a value beyond the double range fails, one
+/// below the smallest subnormal reads as a zero of its sign. Reads back what
+/// strf, strff and MakeEFormat write (but not "NAN" or "INF", which are not
+/// numbers). Flag: true also accepts engineering notation as EEngStr writes
+/// it -- a prefix letter a f p n u m k M G T after a number without exponent
+/// ("4.7k"), or in place of the decimal point ("4k7"). Count: the most
+/// characters the scanner may look at from Pos on, leading blanks included
+/// (the width of a fixed field); Count <= 0 means up to the end of the text.
+NUMBRA_EXPORT double ScanFPNum(const std::string& Text, bool Flag, int32_t Count, int32_t& Pos);
+
+/// True when Text is one number of the ScanFPNum syntax, read whole from
+/// position 1 with no limit of characters: engineering notation allowed
+/// when Flag is true; the decimal separator is "." for dpsPoint, "," for
+/// dpsComma and either for dpsBoth. A value beyond the double range is not
+/// valid.
+NUMBRA_EXPORT bool IsValidDouble(const std::string& Text, bool Flag, TDecPSep DecPSep);
+/// IsValidDouble(Text, false, DecPSep): a plain number, no engineering
+/// notation.
+NUMBRA_EXPORT bool IsValidFPNum(const std::string& Text, TDecPSep DecPSep);
+/// True when ScanHex reads the whole text.
+NUMBRA_EXPORT bool IsValidHex(const std::string& Text);
+/// True when ScanOctal reads the whole text.
+NUMBRA_EXPORT bool IsValidOct(const std::string& Text);
+/// True when ScanBin reads the whole text.
+NUMBRA_EXPORT bool IsValidBin(const std::string& Text);
+/// True when ScanDecimal reads the whole text.
+NUMBRA_EXPORT bool IsValidDecInt(const std::string& Text);
 
 }  // namespace numbra

@@ -18,6 +18,303 @@ NUMBRA_DECLARE_EXCEPTION(EORKMath1Error, EORKError);
 // Scalar functions, interpolation, random numbers, TKahanSum
 // ===========================================================================
 
+// Rounding to the series 1, 2, 5 and axis scaling --------------------------
+
+/// Smallest integer not below x (ceiling). Results beyond the 32-bit range
+/// saturate at INT32_MIN / INT32_MAX; NaN gives 0.
+NUMBRA_EXPORT int32_t IntPos(double x) noexcept;
+/// Largest integer not above x (floor). Saturates like IntPos; NaN gives 0.
+NUMBRA_EXPORT int32_t IntNeg(double x) noexcept;
+
+/// Rounds x to the nearest value of the series 1, 2, 5, 10 times a power of
+/// ten, keeping the sign: with m the mantissa of |x| in [1, 10), m < 1.5
+/// gives 1, m < 3 gives 2, m < 8 gives 5, else 10. A decimal exponent within
+/// 1E-14 of an integer counts as that integer. 0 gives 0; NaN and infinities
+/// are returned as they are; a result above the largest double is infinite.
+NUMBRA_EXPORT double Round125(double x) noexcept;
+/// Rounds x towards plus infinity within the series 1, 2, 5, 10: for x > 0
+/// the smallest of them that is >= m, for x < 0 the largest that is <= m
+/// (so -1.2 gives -1). Other rules as Round125.
+NUMBRA_EXPORT double RoundPos125(double x) noexcept;
+/// Mirror image of RoundPos125: rounds towards minus infinity (for x >= 0 the
+/// largest of 1, 2, 5, 10 that is <= m, for x < 0 the smallest that is >= m).
+NUMBRA_EXPORT double RoundNeg125(double x) noexcept;
+
+/// Axis ticks for the range X1 to X2 with about NTicks intervals.
+///
+/// TickDist is 1, 2 or 5 times a power of ten, negative when X2 < X1;
+/// NSubTicks is the number of sub-intervals per tick interval (4 for a
+/// spacing of 2, else 5). StartTick is the first tick at X1 or beyond it in
+/// the direction of X2, allowing 0.1 % of TickDist. NTicks = 0 gives ticks
+/// at whole numbers, TickDist +1 or -1 (NSubTicks 5 for ranges up to 10,
+/// else 1). X1 = X2 gives
+/// StartTick X1, TickDist 0, NSubTicks 1. When X1, X2 or their difference is
+/// not finite, StartTick and TickDist are NaN and NSubTicks is 1. Never
+/// loops more than a few steps, also where TickDist is below the spacing of
+/// doubles near X1.
+NUMBRA_EXPORT void CalcScalePars(uint16_t NTicks, double X1, double X2, double& StartTick,
+                                 double& TickDist, uint16_t& NSubTicks) noexcept;
+
+// Polynomials --------------------------------------------------------------
+
+/// Sum of Coeffs[i] * x^i for i = 0..Order (Coeffs[0] the constant term),
+/// the powers accumulated term by term. A zero coefficient adds nothing, even
+/// where its power of x would overflow. Raises EORKMath1Error "Polynomial:
+/// invalid order of polynomial" when Order < 0 or Order >= Coeffs.size().
+NUMBRA_EXPORT double Polynomial(std::span<const double> Coeffs, int32_t Order, double x);
+/// Sum of Coeffs[i] * (x - Center)^i for i = 0..Order; same rules and
+/// message as Polynomial.
+NUMBRA_EXPORT double CenteredPolynomial(std::span<const double> Coeffs, int32_t Order,
+                                        double Center, double x);
+
+// Interpolation ------------------------------------------------------------
+
+/// Linear interpolation in a table of pivots: Table[0] holds the ascending x
+/// values, Table[1] the y values at them. Below the first pivot and above the
+/// last the end segments are extended; at a pivot the result is its y value.
+/// Raises EORKMath1Error "InterpolXYTable: pivot array must contain at least
+/// 2 rows" (no column, or fewer than 2 pivots), "InterpolXYTable: pivot array
+/// must contain 2 columns" (other than 2 columns) and "InterpolXYTable: pivot
+/// columns differ in length" (columns of different lengths: no value is
+/// left unpaired or read beyond its column). NaN x gives
+/// NaN; pivots that do not ascend give a result of the same rule but no
+/// error; extrapolating along a segment of zero width gives an infinite or
+/// NaN result.
+NUMBRA_EXPORT double InterpolXYTable(double x, const TDouble2DArray& Table);
+/// Linear interpolation in a table of equally spaced values: Table[0] sits
+/// at XFirst, Table[n-1] at XLast (XLast < XFirst is allowed). Outside
+/// XFirst..XLast the first or last segment is extended. Raises
+/// EORKMath1Error "InterpolTable: pivot array must contain at least 2 values"
+/// and "InterpolTable: specified range of pivot array is zero". NaN x (or a
+/// NaN bound) gives NaN; an infinite x gives the end value of a flat end
+/// segment, otherwise an infinity.
+NUMBRA_EXPORT double InterpolTable(double x, double XFirst, double XLast,
+                                   std::span<const double> Table);
+/// The same for a table of 32-bit integers (the result is a double; the
+/// differences are formed in double, so they never overflow).
+NUMBRA_EXPORT double InterpolTable(double x, double XFirst, double XLast,
+                                   std::span<const int32_t> Table);
+/// Bilinear interpolation in a cell with corner values z1 (fx = 0, fy = 0),
+/// z2 (0, 1), z3 (1, 0) and z4 (1, 1); fx and fy are the fractional
+/// positions along x and y (0..1 inside the cell).
+NUMBRA_EXPORT double InterpolZofXYRect(double z1, double z2, double z3, double z4, double fx,
+                                       double fy) noexcept;
+
+// Logarithms, hyperbolic and trigonometric functions -----------------------
+
+/// Decimal logarithm (exact for powers of ten). Raises EMathError
+/// "logarithm: invalid argument" unless x > 0 (NaN included).
+NUMBRA_EXPORT double lg(double x);
+/// Binary logarithm (exact for powers of two). Raises EMathError
+/// "logarithm: invalid argument" unless x > 0 (NaN included).
+NUMBRA_EXPORT double ld(double x);
+/// Hyperbolic sine, cosine and tangent, accurate to a few ulp over the whole
+/// range (also near 0, where the textbook formula through e^x cancels).
+/// Write numbra::sinh / numbra::cosh: with <cmath> and `using namespace
+/// numbra` an unqualified call is ambiguous.
+NUMBRA_EXPORT double sinh(double x) noexcept;
+NUMBRA_EXPORT double cosh(double x) noexcept;
+NUMBRA_EXPORT double tgh(double x) noexcept;
+/// Tangent, sin(x) / cos(x). Raises EMathError "tangens overflow" when
+/// cos(x) is exactly 0. NaN and infinities give NaN.
+NUMBRA_EXPORT double tg(double x);
+/// Cotangent, cos(x) / sin(x). Raises EMathError "cotangens overflow" when
+/// sin(x) is exactly 0 (x = 0). NaN and infinities give NaN.
+NUMBRA_EXPORT double cot(double x);
+
+// Angles -------------------------------------------------------------------
+
+/// The angle a (radians) reduced to [-pi, pi]; the reduction by whole turns
+/// is exact (fmod). NaN and infinities give NaN.
+NUMBRA_EXPORT double CanonicalAngleRadians(double a) noexcept;
+/// The angle a (degrees) reduced to [-180, 180], exactly. NaN and infinities
+/// give NaN.
+NUMBRA_EXPORT double CanonicalAngleDegrees(double a) noexcept;
+/// Angle of the vector (x, y) to the positive x axis, counter-clockwise, in
+/// radians in [0, 2 pi]. (0, y) gives pi/2 for y > 0, else 3 pi/2 (also for
+/// y = 0). NaN coordinates, and two infinite ones, give NaN.
+NUMBRA_EXPORT double AngleToXAxis(double x, double y) noexcept;
+
+// Whole numbers ------------------------------------------------------------
+
+/// The i-th prime, 1 <= i <= 4792 (1 gives 2, 4792 gives 46337, the largest
+/// prime below the square root of 2^31); 0 for any other i. The table is
+/// built once, on first use, by a sieve.
+NUMBRA_EXPORT int32_t ListOfPrimes(int32_t i) noexcept;
+/// True when no integer from 2 to trunc(sqrt(|n|)) divides n. So 0, 1 and -1
+/// give true, and a negative n is judged by its magnitude (-7 is true).
+NUMBRA_EXPORT bool IsPrime(int32_t n) noexcept;
+/// The prime factors of n in ascending order with repetitions (12 gives 2, 2,
+/// 3; a prime gives itself); empty for n < 2.
+NUMBRA_EXPORT TIntArray FindPrimeFactors(int32_t n);
+/// Cancels the fraction Num/Den by the greatest common divisor of the two;
+/// the signs stay where they are (12/-18 gives 2/-3). A zero in either
+/// leaves both unchanged.
+NUMBRA_EXPORT void CancelFraction(int32_t& Num, int32_t& Den) noexcept;
+/// n! as a double (1 for 0 and 1; infinity above 170). Raises
+/// EORKMath1Error "Factorial: negative argument" for n < 0 and "Factorial:
+/// argument too big" for n > 1000.
+NUMBRA_EXPORT double Factorial(int32_t n);
+
+// Random numbers -----------------------------------------------------------
+//
+// BRandom, CRandom and GRandom draw from the runtime's uniform generator
+// (corvel::Random, seeded with SetRandSeed). LongRand is an independent
+// generator whose three seeds are set from the runtime's generator when the
+// library is loaded. All the state is process-wide and unguarded: use these
+// routines from one thread at a time.
+
+/// True with probability p: true for p >= 1 (without a draw), otherwise true
+/// when p exceeds a uniform draw (so p <= 0 and NaN give false).
+NUMBRA_EXPORT bool BRandom(double p);
+/// A value of the Cauchy distribution with location a and scale b:
+/// a + b tan((u - 0.5) pi), u uniform in [0, 1).
+NUMBRA_EXPORT double CRandom(double a, double b);
+/// A standard normal value (mean 0, variance 1) by Marsaglia's polar method;
+/// every second call returns the value saved by the call before.
+NUMBRA_EXPORT double GRandom();
+/// A uniform value in [0, 1) from the sum of three multiplicative
+/// congruential generators (moduli 1001003, 990923 and 1400423). Seed 0
+/// continues the sequence; any other Seed restarts it from seeds derived
+/// from Seed (the same Seed always gives the same sequence). A derived seed
+/// that is 0 modulo its generator's modulus, which would stick at 0, is
+/// replaced by 1.
+NUMBRA_EXPORT double LongRand(int32_t Seed);
+
+// Bounds and geometry ------------------------------------------------------
+
+/// Integer point and rectangle of the host runtime (pixel coordinates).
+struct TPoint {
+  int32_t x = 0;
+  int32_t y = 0;
+};
+struct TRect {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t right = 0;
+  int32_t bottom = 0;
+};
+
+/// True when Lo <= x <= Hi (Lo and Hi exchanged first if Lo > Hi). NaN
+/// gives false.
+NUMBRA_EXPORT bool WithinBounds(double x, double Lo, double Hi) noexcept;
+/// x clamped into Lo..Hi (Lo and Hi exchanged first if Lo > Hi); NaN x is
+/// returned as it is.
+NUMBRA_EXPORT double ConfineValue(double x, double Lo, double Hi) noexcept;
+NUMBRA_EXPORT float ConfineValue(float x, float Lo, float Hi) noexcept;
+NUMBRA_EXPORT int32_t ConfineValue(int32_t x, int32_t Lo, int32_t Hi) noexcept;
+/// True when P lies inside R or on its border (the bounds of R are put in
+/// order first, so either corner order works).
+NUMBRA_EXPORT bool WithinRect(const TPointDouble& P, const TRectDouble& R) noexcept;
+NUMBRA_EXPORT bool WithinRect(const TPoint& P, const TRect& R) noexcept;
+/// Moves P into R (bounds put in order first); true when P was moved.
+NUMBRA_EXPORT bool ConfinePointToRect(TPointDouble& P, const TRectDouble& R) noexcept;
+NUMBRA_EXPORT bool ConfinePointToRect(TPoint& P, const TRect& R) noexcept;
+/// Distance of P from R in whole units: 0 inside or on the border; straight
+/// above, below or beside R the distance to the nearest side; otherwise the
+/// distance to the nearest corner, rounded (halves to even). The bounds of R
+/// are put in order first; a distance beyond the 32-bit range gives
+/// INT32_MAX.
+NUMBRA_EXPORT int32_t DistFromRect(const TPoint& P, const TRect& R) noexcept;
+/// Euclidean distance of two points, computed without overflow or underflow
+/// of the squares.
+NUMBRA_EXPORT double EuclideanDistance(const TPointDouble& P1, const TPointDouble& P2) noexcept;
+NUMBRA_EXPORT double EuclideanDistance(double x1, double y1, double x2, double y2) noexcept;
+/// b if b < a, else a (so a NaN b gives a).
+NUMBRA_EXPORT double Min(double a, double b) noexcept;
+NUMBRA_EXPORT int32_t Min(int32_t a, int32_t b) noexcept;
+/// a if a >= b, else b (so a NaN a gives b).
+NUMBRA_EXPORT double Max(double a, double b) noexcept;
+NUMBRA_EXPORT int32_t Max(int32_t a, int32_t b) noexcept;
+/// -1 for x < 0, else 1 (also for 0 and NaN).
+NUMBRA_EXPORT double Signum(double x) noexcept;
+
+// Bit operations -----------------------------------------------------------
+
+/// True when n and n - 1 share no bit: n is a power of two, or 0.
+NUMBRA_EXPORT bool CheckPowerOfTwo(uint32_t n) noexcept;
+/// The byte b with its 8 bits in reverse order.
+NUMBRA_EXPORT uint8_t BitReversal(uint8_t b) noexcept;
+/// 2^i for 0 <= i <= 7, else 0.
+NUMBRA_EXPORT uint8_t DecodeBit(int32_t i) noexcept;
+/// 2^i for 0 <= i <= 31, else 0.
+NUMBRA_EXPORT uint32_t DecodeLong(int32_t i) noexcept;
+/// Index (0..31) of the lowest set bit of x; 31 when x is 0.
+NUMBRA_EXPORT int32_t EncodeLong(uint32_t x) noexcept;
+/// Number of set bits of b.
+NUMBRA_EXPORT int32_t CountBits(uint8_t b) noexcept;
+/// Gray code of w: w xor (w shr 1).
+NUMBRA_EXPORT uint16_t GrayCode(uint16_t w) noexcept;
+
+// Arrays -------------------------------------------------------------------
+
+/// Smallest and largest of Data[Lo..Hi] (0-based, inclusive) and their
+/// indices; the first of equal extremes wins. Min, Max, MinIx and MaxIx are
+/// first set to uc_MaxDouble, -uc_MaxDouble, 0 and 0, and keep those values
+/// when Lo > Hi or every value in the range is NaN (NaN values are skipped).
+/// Result 0; -1 (with the start values) when Lo or Hi lies outside
+/// 0..Data.size()-1, which includes every index of an empty array.
+NUMBRA_EXPORT int32_t MinMaxOfArray(std::span<const double> Data, int32_t Lo, int32_t Hi,
+                                    double& Min, double& Max, int32_t& MinIx, int32_t& MaxIx);
+/// The same over the block Data[Lo1..Hi1][Lo2..Hi2]; the outer index runs in
+/// the outer loop. The inner bounds are checked against the first inner
+/// array; -1 as well when any inner array of rows Lo1..Hi1 is shorter than
+/// Hi2 + 1 (a ragged array is never read beyond its rows).
+NUMBRA_EXPORT int32_t MinMaxOfArray(const TDouble2DArray& Data, int32_t Lo1, int32_t Lo2,
+                                    int32_t Hi1, int32_t Hi2, double& Min, double& Max,
+                                    int32_t& MinIx1, int32_t& MinIx2, int32_t& MaxIx1,
+                                    int32_t& MaxIx2);
+/// Mean and sample variance (denominator n - 1) of Data[Lo..Hi], n = Hi - Lo
+/// + 1. Mean and Variance are first set to 0. Variance is 1.0 when n < 3.
+///
+/// Computed by the corrected two-pass algorithm on data scaled by a power of
+/// two, so that a large mean with a small spread (1000000.1, 1000000.2,
+/// 1000000.3: variance 0.01) keeps its digits and no intermediate overflows;
+/// the result is within a few ulp of the exact value for the given doubles.
+/// NaN or infinite data give a NaN variance (for n >= 3) and the IEEE mean.
+/// Result 0; -1 with Mean and Variance 0 when Lo or Hi lies outside
+/// 0..Data.size()-1 or Lo > Hi.
+NUMBRA_EXPORT int32_t MeanVarOfArray(std::span<const double> Data, int32_t Lo, int32_t Hi,
+                                     double& Mean, double& Variance);
+/// The same over the block Data[Lo1..Hi1][Lo2..Hi2] (n its element count),
+/// with the index checks of the 2-D MinMaxOfArray; -1 also when Lo1 > Hi1 or
+/// Lo2 > Hi2.
+NUMBRA_EXPORT int32_t MeanVarOfArray(const TDouble2DArray& Data, int32_t Lo1, int32_t Lo2,
+                                     int32_t Hi1, int32_t Hi2, double& Mean, double& Variance);
+
+// Compensated summation ----------------------------------------------------
+
+/// Running sum with Kahan's compensation: the rounding error of each addition
+/// is carried in cps and subtracted from the next addend, so that the error
+/// of a long sum does not grow with the number of terms.
+///
+/// Once the sum has become infinite or NaN the compensation is dropped (it
+/// would turn an infinite sum into NaN); the sum then follows IEEE rules.
+class NUMBRA_EXPORT TKahanSum : public TComponent {
+ public:
+  /// Creates the sum and resets it to 0.
+  explicit TKahanSum(TComponent* AOwner = nullptr);
+  ~TKahanSum() override;
+
+  /// Sets the sum and the compensation to 0.
+  void Reset() noexcept;
+  /// Adds ANumber to the sum.
+  void Add(double ANumber) noexcept;
+  /// The running sum.
+  [[nodiscard]] double Sum() const noexcept { return FSum; }
+
+  /// Copies Sum and the compensation from another TKahanSum; other sources
+  /// go to TPersistent::Assign.
+  void Assign(TPersistent* Source) override;
+
+ protected:
+  void AssignTo(TPersistent* Dest) override;
+
+  /// Running compensation: the part of the addends not yet in FSum, negated.
+  double cps = 0.0;
+  double FSum = 0.0;
+};
+
 // ===========================================================================
 // Sorting and selection
 // ===========================================================================

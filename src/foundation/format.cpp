@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -56,6 +57,18 @@ int32_t FloorDiv(int32_t a, int32_t b) noexcept {
 std::string PadLeft(std::string s, std::size_t width) {
   if (s.size() < width) s.insert(0, width - s.size(), ' ');
   return s;
+}
+
+// Fixed-point text like corvel::strff(x, 1, decimals), but with up to 400
+// decimals where strff stops at 100: engineering texts of numbers below the
+// atto range need more than 100 decimals to keep their significant digits.
+std::string FixedText(double x, int32_t decimals) {
+  if (decimals <= 100) return corvel::strff(x, 1, decimals);
+  const int d = std::min(decimals, 400);
+  std::string buf(static_cast<std::size_t>(d) + 320, '\0');
+  const int n = std::snprintf(buf.data(), buf.size(), "%.*f", d, x);
+  buf.resize(static_cast<std::size_t>(std::max(0, n)));
+  return buf;
 }
 
 // "NAN", "INF", "-INF".
@@ -240,7 +253,7 @@ std::string EEngStr(double x, int32_t Digits) {
   if (NearestPow10(e) > a) --e;
   const int32_t g = std::clamp(FloorDiv(e, 3), -6, 4);
   const int32_t decimals = std::max(0, ap - (e - 3 * g));
-  std::string text = corvel::strff(a / std::pow(10.0, 3 * g), 1, decimals);
+  std::string text = FixedText(a / std::pow(10.0, 3 * g), decimals);
   if (g != 0) {
     static constexpr const char* kPrefix = "afpnum kMGT";
     const char letter = kPrefix[g + 6];

@@ -2,6 +2,7 @@
 #include "ORK_vector.h"
 #include "foundation/crc_detail.h"
 #include "foundation/frame_detail.h"
+#include "vector/vector_detail.h"
 
 #include <algorithm>
 #include <cmath>
@@ -124,22 +125,17 @@ void WriteRange(TStream* s, const std::vector<double>& v, int32_t lo, int32_t hi
   for (int32_t i = lo; i <= hi; ++i) WriteExtendedToStream(s, v[static_cast<std::size_t>(i) - 1]);
 }
 
-// Rounds a streamed bound to an integer (halves to even); false when it is
-// not finite or does not fit.
-bool BoundToInt(long double x, int64_t& out) {
-  if (!std::isfinite(x)) return false;
+// Reads a streamed bound and rounds it to an integer (halves to even); false
+// when the read fails or the value is not finite or does not fit 32 bits.
+bool ReadBound(TStream* s, int64_t& out) {
+  bool err = false;
+  const long double x = ReadExtendedFromStream(s, err);
+  if (err || !std::isfinite(x)) return false;
   const long double r = std::nearbyint(x);
   if (r < std::numeric_limits<int32_t>::min() || r > std::numeric_limits<int32_t>::max())
     return false;
   out = static_cast<int64_t>(r);
   return true;
-}
-
-// Whether a reader may grow a vector to NewCount on the word of a header
-// that announces values First..NewCount, when at most MaxValues can follow.
-bool GrowthPlausible(int64_t first, int64_t new_count, int64_t max_values) {
-  if (new_count > detail::kMaxElemsFromHeader) return false;
-  return new_count - std::max<int64_t>(first, 1) + 1 <= max_values;
 }
 }  // namespace
 
@@ -157,37 +153,17 @@ void TVector::SaveToStream(TFileStream* OutStream, int32_t LowElem, int32_t High
 
 template <class S>
 bool TVector::LoadFromStreamImpl(S* InStream, bool AdjustVectorSize) {
-  if (InStream == nullptr) return false;
-  bool err_lo = false;
-  bool err_hi = false;
-  const long double low_x = ReadExtendedFromStream(InStream, err_lo);
-  if (err_lo) return false;
-  const long double high_x = ReadExtendedFromStream(InStream, err_hi);
-  if (err_hi) return false;
-  int64_t low = 0;
-  int64_t high = 0;
-  if (!BoundToInt(low_x, low) || !BoundToInt(high_x, high)) return false;
-
-  if (AdjustVectorSize) {
-    const int64_t rest = InStream->Size() - InStream->Position();
-    if (high <= FNElem || GrowthPlausible(low, high, rest / corvel::kStreamedExtendedBytes))
-      Resize(static_cast<int32_t>(high));
-  }
-  bool result = high <= FNElem;
-  if (result) {
-    for (int64_t i = low; i <= high; ++i) {
-      bool err = false;
-      const long double v = ReadExtendedFromStream(InStream, err);
-      if (err) {
-        // The stream is exhausted: every further read fails the same way.
-        result = false;
-        break;
-      }
-      if (i >= 1) SetVal(static_cast<int32_t>(i), static_cast<double>(v));
-    }
-  }
-  Changed();
-  return result;
+  return detail::LoadStreamForm(
+      InStream, AdjustVectorSize, corvel::kStreamedExtendedBytes,
+      [InStream](int64_t& b) { return ReadBound(InStream, b); },
+      [this, InStream](int64_t i) {
+        bool err = false;
+        const long double v = ReadExtendedFromStream(InStream, err);
+        if (err) return false;
+        if (i >= 1 && i <= FNElem) SetVal(static_cast<int32_t>(i), static_cast<double>(v));
+        return true;
+      },
+      [this] { return FNElem; }, [this](int32_t n) { Resize(n); }, [this] { Changed(); });
 }
 
 bool TVector::LoadFromStream(TMemoryStream* InStream, bool AdjustVectorSize) {
@@ -204,48 +180,21 @@ bool TVector::StoreOnFile(int32_t FirstElem, int32_t LastElem, int32_t Precision
                           const std::string& FileName) const {
   if (Precision < -2) Precision = 2;
   if (Precision > 20) Precision = 20;
-  if (LastElem < FirstElem) std::swap(FirstElem, LastElem);
-  if (FirstElem < 1) FirstElem = 1;
-  if (LastElem > FNElem) LastElem = FNElem;
-
-  TTextWriter out;
-  if (!out.Open(FileName)) return false;
-  out.WriteLine(std::to_string(FirstElem) + " " + std::to_string(LastElem));
-  for (int32_t i = FirstElem; i <= LastElem; ++i) {
+  return detail::StoreTextForm(FirstElem, LastElem, FNElem, FileName, [&](int32_t i) {
     const double v = FVec[static_cast<std::size_t>(i) - 1];
-    if (Precision == -1)
-      out.WriteLine(SciText(v, 13));
-    else if (Precision == -2)
-      out.WriteLine(SciText(v, 26));
-    else
-      out.WriteLine(strff(v, 1, Precision));
-  }
-  out.Close();  // write errors after creation are not reported
-  return true;
+    if (Precision == -1) return SciText(v, 13);
+    if (Precision == -2) return SciText(v, 26);
+    return strff(v, 1, Precision);
+  });
 }
 
 bool TVector::LoadFromFile(const std::string& FileName, bool AdjustVectorSize) {
-  TTextReader in(FileName);
-  if (!in.IsOpen()) return false;
-  int32_t first = 0;
-  int32_t last = 0;
-  if (!in.ReadInteger(first) || !in.ReadInteger(last)) return false;
-
-  if (AdjustVectorSize) {
-    // Each value takes at least one character and one separator.
-    const int64_t max_values = (in.Remaining() + 1) / 2;
-    if (last <= FNElem || GrowthPlausible(first, last, max_values)) Resize(last);
-  }
-  const bool result = last <= FNElem;
-  if (result) {
-    for (int64_t i = first; i <= last; ++i) {
-      if (in.SeekEof()) break;  // nothing left: every further read would fail
-      double v = 0.0;
-      if (in.ReadDouble(v) && i >= 1) SetVal(static_cast<int32_t>(i), v);
-    }
-  }
-  Changed();
-  return result;
+  return detail::LoadTextForm(
+      FileName, AdjustVectorSize, [this] { return FNElem; }, [this](int32_t n) { Resize(n); },
+      [this](int64_t i, double v) {
+        if (i >= 1 && i <= FNElem) SetVal(static_cast<int32_t>(i), v);
+      },
+      [this] { Changed(); });
 }
 
 bool TVector::LoadFromFile(const std::string& FileName, bool AdjustVectorSize, bool AutoDetect) {

@@ -1,0 +1,205 @@
+// TFastFourier::Transform against FFTW's FFTW_ESTIMATE plan, in the same
+// run: time per transform, the time ratio measured in one loop, and the
+// relative RMS error against FFTW (and against a long double DFT at 2^10).
+#include "ORK_fourier.h"
+#include <time.h>
+
+#include <cmath>
+#include <complex>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+#if defined(NUMBRA_HAVE_FFTW)
+#include <fftw3.h>
+#endif
+
+namespace {
+
+std::vector<double> RandomInterleaved(std::size_t n, unsigned seed) {
+  std::mt19937_64 gen(seed);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  std::vector<double> v(2 * n);
+  for (double& x : v) x = u(gen);
+  return v;
+}
+
+// Repeated unscaled transforms grow the values by about sqrt(N) each time;
+// the input is restored every kReload transforms (outside the timing) so
+// that it stays far from overflow.
+constexpr int kReload = 16;
+
+void BM_TFastFourierTransform(benchmark::State& state) {
+  const auto n = static_cast<int32_t>(state.range(0));
+  const auto input = RandomInterleaved(static_cast<std::size_t>(n), 1);
+  numbra::TFastFourier f;
+  f.SetNumData(n);
+  auto load = [&] { std::memcpy(f.Data().data(), input.data(), input.size() * sizeof(double)); };
+  load();
+  f.Transform();  // builds the twiddle tables, as FFTW's planner does
+  load();
+  int count = 0;
+  for (auto _ : state) {
+    f.Transform();
+    if (++count % kReload == 0) {
+      state.PauseTiming();
+      load();
+      state.ResumeTiming();
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+  state.counters["MFLOP/s"] =
+      benchmark::Counter(5.0 * n * std::log2(n) * static_cast<double>(state.iterations()) / 1e6,
+                         benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_TFastFourierTransform)
+    ->Arg(1 << 10)
+    ->Arg(1 << 16)
+    ->Arg(1 << 20)
+    ->Unit(benchmark::kMicrosecond);
+
+#if defined(NUMBRA_HAVE_FFTW)
+struct FftwPlan {
+  explicit FftwPlan(int n) : size(n), data(fftw_alloc_complex(static_cast<std::size_t>(n))) {
+    // FFTW_BACKWARD has the same positive exponent as TFastFourier::Transform.
+    plan = fftw_plan_dft_1d(n, data, data, FFTW_BACKWARD, FFTW_ESTIMATE);
+  }
+  ~FftwPlan() {
+    fftw_destroy_plan(plan);
+    fftw_free(data);
+  }
+  FftwPlan(const FftwPlan&) = delete;
+  FftwPlan& operator=(const FftwPlan&) = delete;
+  void Load(const std::vector<double>& v) {
+    std::memcpy(reinterpret_cast<double*>(data), v.data(), v.size() * sizeof(double));
+  }
+  int size;
+  fftw_complex* data;
+  fftw_plan plan;
+};
+
+void BM_FFTWEstimateExecute(benchmark::State& state) {
+  const auto n = static_cast<int>(state.range(0));
+  const auto input = RandomInterleaved(static_cast<std::size_t>(n), 1);
+  FftwPlan p(n);
+  p.Load(input);
+  int count = 0;
+  for (auto _ : state) {
+    fftw_execute(p.plan);
+    if (++count % kReload == 0) {
+      state.PauseTiming();
+      p.Load(input);
+      state.ResumeTiming();
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+  state.counters["MFLOP/s"] =
+      benchmark::Counter(5.0 * n * std::log2(n) * static_cast<double>(state.iterations()) / 1e6,
+                         benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_FFTWEstimateExecute)
+    ->Arg(1 << 10)
+    ->Arg(1 << 16)
+    ->Arg(1 << 20)
+    ->Unit(benchmark::kMicrosecond);
+
+// Both transforms timed alternately in one loop; counter "ratio" is
+// time(Transform) / time(FFTW execute), the speed goal being below 2.
+void BM_TFastFourierOverFFTW(benchmark::State& state) {
+  const auto n = static_cast<int32_t>(state.range(0));
+  const auto input = RandomInterleaved(static_cast<std::size_t>(n), 2);
+  numbra::TFastFourier f;
+  f.SetNumData(n);
+  FftwPlan p(n);
+  auto load = [&] {
+    std::memcpy(f.Data().data(), input.data(), input.size() * sizeof(double));
+    p.Load(input);
+  };
+  load();
+  f.Transform();
+  load();
+  // Thread CPU time, so that other load on the machine does not tilt the
+  // ratio.
+  auto now = [] {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
+  };
+  double ours = 0.0;
+  double theirs = 0.0;
+  int count = 0;
+  for (auto _ : state) {
+    const double t0 = now();
+    f.Transform();
+    const double t1 = now();
+    fftw_execute(p.plan);
+    const double t2 = now();
+    ours += t1 - t0;
+    theirs += t2 - t1;
+    if (++count % kReload == 0) load();
+  }
+  state.counters["ratio"] = ours / theirs;
+}
+BENCHMARK(BM_TFastFourierOverFFTW)
+    ->Arg(1 << 10)
+    ->Arg(1 << 16)
+    ->Arg(1 << 20)
+    ->Unit(benchmark::kMicrosecond);
+#endif
+
+// Relative RMS error of Transform on random input: against FFTW and, for
+// N <= 2^10, against a long double DFT. Counter "goal" is 1e-15 log2 N.
+void BM_TFastFourierAccuracy(benchmark::State& state) {
+  const auto n = static_cast<int32_t>(state.range(0));
+  const auto input = RandomInterleaved(static_cast<std::size_t>(n), 3);
+  numbra::TFastFourier f;
+  f.SetNumData(n);
+  for (auto _ : state) {
+    std::memcpy(f.Data().data(), input.data(), input.size() * sizeof(double));
+    f.Transform();
+  }
+  const auto ours = f.Data();
+  auto rel_rms = [&](auto&& reference) {
+    long double err = 0, norm = 0;
+    for (int32_t k = 0; k < n; ++k) {
+      const std::complex<long double> want = reference(k);
+      const std::complex<long double> got(ours[2 * k], ours[2 * k + 1]);
+      err += std::norm(got - want);
+      norm += std::norm(want);
+    }
+    return static_cast<double>(std::sqrt(err / norm));
+  };
+#if defined(NUMBRA_HAVE_FFTW)
+  {
+    FftwPlan p(n);
+    p.Load(input);
+    fftw_execute(p.plan);
+    state.counters["err_vs_fftw"] =
+        rel_rms([&](int32_t k) { return std::complex<long double>(p.data[k][0], p.data[k][1]); });
+  }
+#endif
+  if (n <= (1 << 10)) {
+    constexpr long double kTwoPi = 6.283185307179586476925286766559005768L;
+    state.counters["err_vs_long_double"] = rel_rms([&](int32_t k) {
+      std::complex<long double> s = 0;
+      for (int64_t j = 0; j < n; ++j) {
+        const long double a = kTwoPi * static_cast<long double>((j * k) % n) / n;
+        s += std::complex<long double>(input[2 * j], input[2 * j + 1]) *
+             std::complex<long double>(std::cos(a), std::sin(a));
+      }
+      return s;
+    });
+  }
+  state.counters["goal"] = 1e-15 * std::log2(n);
+}
+BENCHMARK(BM_TFastFourierAccuracy)
+    ->Arg(1 << 10)
+    ->Arg(1 << 16)
+    ->Arg(1 << 20)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

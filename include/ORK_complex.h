@@ -47,9 +47,11 @@ extern NUMBRA_EXPORT double CpxNearZero;
 [[nodiscard]] NUMBRA_EXPORT TComplex CpxNeg(const TComplex& a) noexcept;
 /// Product (a.re b.re - a.im b.im, a.re b.im + a.im b.re).
 [[nodiscard]] NUMBRA_EXPORT TComplex CpxMult(const TComplex& a, const TComplex& b) noexcept;
-/// Quotient a / b, accurate to a few ulp for all finite operands: both are
-/// scaled by powers of two before the textbook formula, so |b|^2 neither
-/// overflows (|b| > 1e154) nor underflows (|b| < 1e-154). Raises
+/// Quotient a / b, with an error of a few ulp of |a / b| for all finite
+/// operands (a part far smaller than |a / b| may lose relative accuracy):
+/// both operands are scaled by powers of two before the textbook formula,
+/// so |b|^2 neither overflows (|b| > 1e154) nor underflows (|b| < 1e-154).
+/// Raises
 /// EORKComplexError "CpxDiv: division by zero" when b is 0, when an operand
 /// is infinite or NaN, or when the quotient overflows.
 [[nodiscard]] NUMBRA_EXPORT TComplex CpxDiv(const TComplex& a, const TComplex& b);

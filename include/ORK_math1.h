@@ -42,16 +42,18 @@ NUMBRA_EXPORT double RoundNeg125(double x) noexcept;
 
 /// Axis ticks for the range X1 to X2 with about NTicks intervals.
 ///
-/// TickDist is 1, 2 or 5 times a power of ten, negative when X2 < X1;
-/// NSubTicks is the number of sub-intervals per tick interval (4 for a
-/// spacing of 2, else 5). StartTick is the first tick at X1 or beyond it in
-/// the direction of X2, allowing 0.1 % of TickDist. NTicks = 0 gives ticks
-/// at whole numbers, TickDist +1 or -1 (NSubTicks 5 for ranges up to 10,
-/// else 1). X1 = X2 gives
-/// StartTick X1, TickDist 0, NSubTicks 1. When X1, X2 or their difference is
-/// not finite, StartTick and TickDist are NaN and NSubTicks is 1. Never
-/// loops more than a few steps, also where TickDist is below the spacing of
-/// doubles near X1.
+/// TickDist is 1, 2 or 5 times a power of ten, negative when X2 < X1: the
+/// raw spacing |X2 - X1| / NTicks is rounded down within the series, where a
+/// raw spacing of exactly 2 or 5 (times a power of ten) still counts as the
+/// class below (NTicks 5 over 0..10 gives TickDist 1). NSubTicks is the
+/// number of sub-intervals per tick interval: 4 for a TickDist of 2, else 5.
+/// StartTick is the first tick at X1 or beyond it in the direction of X2,
+/// allowing 0.1 % of TickDist. NTicks = 0 gives ticks at whole numbers,
+/// TickDist +1 or -1 (NSubTicks 5 for ranges up to 10, else 1). X1 = X2
+/// gives StartTick X1, TickDist 0, NSubTicks 1. When X1, X2 or their
+/// difference is not finite, StartTick and TickDist are NaN and NSubTicks
+/// is 1. Never loops more than a few steps, also where TickDist is below
+/// the spacing of doubles near X1.
 NUMBRA_EXPORT void CalcScalePars(uint16_t NTicks, double X1, double X2, double& StartTick,
                                  double& TickDist, uint16_t& NSubTicks) noexcept;
 
@@ -75,11 +77,10 @@ NUMBRA_EXPORT double CenteredPolynomial(std::span<const double> Coeffs, int32_t 
 /// Raises EORKMath1Error "InterpolXYTable: pivot array must contain at least
 /// 2 rows" (no column, or fewer than 2 pivots), "InterpolXYTable: pivot array
 /// must contain 2 columns" (other than 2 columns) and "InterpolXYTable: pivot
-/// columns differ in length" (columns of different lengths: no value is
-/// left unpaired or read beyond its column). NaN x gives
-/// NaN; pivots that do not ascend give a result of the same rule but no
-/// error; extrapolating along a segment of zero width gives an infinite or
-/// NaN result.
+/// columns differ in length" (no value is left unpaired or read beyond its
+/// column). NaN x gives NaN; pivots that do not ascend give a result of the
+/// same rule but no error; extrapolating along a segment of zero width gives
+/// an infinite or NaN result.
 NUMBRA_EXPORT double InterpolXYTable(double x, const TDouble2DArray& Table);
 /// Linear interpolation in a table of equally spaced values: Table[0] sits
 /// at XFirst, Table[n-1] at XLast (XLast < XFirst is allowed). Outside
@@ -258,14 +259,15 @@ NUMBRA_EXPORT int32_t MinMaxOfArray(std::span<const double> Data, int32_t Lo, in
                                     double& Min, double& Max, int32_t& MinIx, int32_t& MaxIx);
 /// The same over the block Data[Lo1..Hi1][Lo2..Hi2]; the outer index runs in
 /// the outer loop. The inner bounds are checked against the first inner
-/// array; -1 as well when any inner array of rows Lo1..Hi1 is shorter than
-/// Hi2 + 1 (a ragged array is never read beyond its rows).
+/// array; -1 as well when an inner array of rows Lo1..Hi1 does not reach
+/// the inner bounds (a ragged array is never read beyond its rows).
 NUMBRA_EXPORT int32_t MinMaxOfArray(const TDouble2DArray& Data, int32_t Lo1, int32_t Lo2,
                                     int32_t Hi1, int32_t Hi2, double& Min, double& Max,
                                     int32_t& MinIx1, int32_t& MinIx2, int32_t& MaxIx1,
                                     int32_t& MaxIx2);
-/// Mean and sample variance (denominator n - 1) of Data[Lo..Hi], n = Hi - Lo
-/// + 1. Mean and Variance are first set to 0. Variance is 1.0 when n < 3.
+/// Mean and sample variance (denominator n - 1) of Data[Lo..Hi] (0-based,
+/// inclusive; n = Hi - Lo + 1). Mean and Variance are first set to 0.
+/// Variance is 1.0 when n < 3.
 ///
 /// Computed by the corrected two-pass algorithm on data scaled by a power of
 /// two, so that a large mean with a small spread (1000000.1, 1000000.2,

@@ -140,7 +140,10 @@ void CalcScalePars(uint16_t NTicks, double X1, double X2, double& StartTick, dou
     StartTick = std::trunc(X1) - dir;
     NSubTicks = range <= 10.0 ? 5 : 1;
   } else {
-    double l = std::log10(range / NTicks);
+    // A spacing below the smallest double (a subnormal range over many
+    // ticks) is taken as that smallest double, so the logarithm is finite.
+    const double spacing = std::max(range / NTicks, std::numeric_limits<double>::denorm_min());
+    double l = std::log10(spacing);
     double f = l - std::trunc(l);
     if (std::fabs(f) < 1e-10 || std::fabs(f) > 0.9999999999) {
       f = 0.0;
@@ -168,7 +171,10 @@ void CalcScalePars(uint16_t NTicks, double X1, double X2, double& StartTick, dou
       mult = 5.0;
       NSubTicks = 5;
     }
-    TickDist = dir * ScaleByPow10(mult, static_cast<int>(std::trunc(l)));
+    // l lies in about [-325, 309] here, so the conversion is safe; a tick
+    // distance that underflows to 0 becomes the smallest double.
+    TickDist = dir * std::max(ScaleByPow10(mult, static_cast<int>(std::trunc(l))),
+                              std::numeric_limits<double>::denorm_min());
     StartTick = TickDist * (std::trunc(X1 / TickDist) - 1.0);
   }
   // StartTick lies at most two tick distances before X1, so this loop runs a
@@ -461,15 +467,18 @@ int32_t NonZeroSeed(int64_t s, int32_t modulus) {
   return r == 0 ? 1 : r;
 }
 
+// Random() * 990000 rounded, halves to even.
+int64_t StartSeed() { return static_cast<int64_t>(std::nearbyint(corvel::Random() * 990000.0)); }
+
 // Start-up of the unit: no saved normal value, LongRand seeded from the
 // runtime's uniform generator, no progress callback. The runtime library is
 // loaded (and initialised) before numbra, so its generator is ready here.
 struct Math1Startup {
   Math1Startup() noexcept {
     g_gauss_pending = false;
-    g_seed1 = NonZeroSeed(std::llround(corvel::Random() * 990000.0), kLongM1);
-    g_seed2 = NonZeroSeed(std::llround(corvel::Random() * 990000.0), kLongM2);
-    g_seed3 = NonZeroSeed(std::llround(corvel::Random() * 990000.0), kLongM3);
+    g_seed1 = NonZeroSeed(StartSeed(), kLongM1);
+    g_seed2 = NonZeroSeed(StartSeed(), kLongM2);
+    g_seed3 = NonZeroSeed(StartSeed(), kLongM3);
     MathFeedBackProc = nullptr;
   }
 };

@@ -174,7 +174,8 @@ TEST(Math1Rounding, CalcScaleParsStaysNearX1ForExtremeMagnitudes) {
   const Case cases[] = {{65535, 1e20, 1e20 + 65536}, {7, 1e20, 1e20 + 16384},
                         {65535, -1e300, 1e300},      {3, 1e-300, 3e-300},
                         {65535, 1.0, 1.0 + 1e-15},   {9, 4.9e-324, 1e-322},
-                        {1, -1e-310, 1e-310},        {65535, 1e15, -1e15}};
+                        {1, -1e-310, 1e-310},        {2, 0, 5e-324},
+                        {65535, -5e-324, 5e-324},    {65535, 1e15, -1e15}};
   for (const Case& c : cases) {
     double start = 0;
     double dist = 0;

@@ -40,9 +40,13 @@ enum class TFastFourierWgtWin : uint8_t {
 /// Forward transform: X[k] = sum_j x[j] exp(+2 pi i j k / N), unscaled.
 /// Inverse transform: the negative exponent, divided by N, so that Transform
 /// followed by InverseTransform gives back the (windowed) samples. The
-/// transform uses precomputed, correctly rounded twiddle factors: its
-/// relative RMS error against the exact DFT is a few eps * sqrt(log2 N).
-/// It keeps a working area of about 4 N doubles between calls.
+/// transform is a radix-4 decimation in frequency (one radix-2 level when
+/// log2 N is odd) on split real/imaginary storage, vectorised with AVX2 where
+/// the processor has it. Its twiddle factors come from a table of correctly
+/// rounded roots of unity, not from a trigonometric recurrence: the relative
+/// RMS error against the exact DFT stays at a few eps (below 1e-15 for N up
+/// to 2^20). It keeps a working area of about 3 N doubles between calls
+/// (released when the size changes).
 ///
 /// NaN or infinite samples are transformed like any others: they spread over
 /// the whole spectrum (every line becomes NaN). The cached extremes skip NaN

@@ -389,9 +389,11 @@ NUMBRA_EXPORT void InsertIntoArray(void* Data, int32_t N, TVarKind Kind, const v
 /// Only the part of Lo..Hi inside the array is used. Hi < Lo or no part
 /// inside: 0. k outside the (clipped) range: Data[Lo] without searching.
 /// Quickselect with the middle element as pivot and a Lomuto partition
-/// (elements equal to the pivot stay on its right; a run of them is skipped
-/// at once); expected cost linear, and a range that shrinks too slowly is
-/// finished by an introselect, so the worst case is O(n log n).
+/// (elements equal to the pivot stay on its right; when the pivot is the
+/// least of its range, the elements equal to it are set aside together, so
+/// data with few distinct values take linear time too). Expected cost
+/// linear; a range that shrinks too slowly is finished by the standard
+/// library's introselect, so the worst case is O(n log n).
 NUMBRA_EXPORT double QuickSelect(std::span<double> Data, int32_t k, int32_t Lo, int32_t Hi);
 
 /// Exchanges the two values.
@@ -508,9 +510,13 @@ NUMBRA_EXPORT int32_t ConvertEndian(int32_t x) noexcept;
 ///   Decimals + 3 characters and the double-quote character:
 ///   "10° 30' 15.00\"".
 /// - dfDecDegNoSign: fixed-point degrees only.
-/// Results within 3E-12 of a whole degree or minute are taken as whole. A
-/// non-finite angle gives "NAN", "INF" or "-INF" followed by "°" (nothing
-/// for dfDecDegNoSign); a format value outside the enumeration gives "".
+/// The rounded angle is split into degrees, minutes and seconds in integer
+/// arithmetic, so a whole minute never shows as 59' 60.00" (when the count
+/// of the last decimal unit exceeds 2^53 -- beyond 25000 degrees with 8
+/// decimals of a second -- the split is done in floating point and parts
+/// within 3E-12 of a whole number are taken as whole). A non-finite angle gives "NAN", "INF" or "-INF" followed by "°"
+/// (nothing for dfDecDegNoSign); a format value outside the enumeration
+/// gives "".
 NUMBRA_EXPORT std::string DegreeToStr(double Angle, TDegreeFormat Format, int32_t Decimals);
 
 /// Converts the angle (Deg, Min, Sec) from InFormat to OutFormat (dfDecDeg:
@@ -568,9 +574,9 @@ NUMBRA_EXPORT int32_t ScanDecimal(const std::string& Text, int32_t& Pos);
 /// (digits with an optional decimal point and fraction), then "°"; after a
 /// whole number of degrees, optionally blanks, the minutes and "'"; after
 /// whole minutes, optionally blanks, the seconds and the double-quote
-/// character. Minutes and seconds must lie within 0..60. A part that does
-/// not follow completely is left unread ("12° N" reads 12, Pos at the
-/// blank). Flag: true also accepts a bare number without the degree sign as
+/// character. A minutes or seconds part that is complete but lies outside
+/// 0..60 makes the scan fail; a part that does not follow completely is left
+/// unread ("12° N" reads 12, Pos at the blank). Flag: true also accepts a bare number without the degree sign as
 /// decimal degrees (the dfDecDegNoSign text); false requires the sign.
 NUMBRA_EXPORT bool ScanDegrees(const std::string& Text, int32_t& Pos, bool Flag,
                                double& Result);

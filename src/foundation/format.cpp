@@ -165,8 +165,8 @@ double Snap(double a) noexcept {
   return std::fabs(a - r) < 3e-12 ? r : a;
 }
 
-// The same texts for angles too large for the exact split (beyond about
-// 1.5E6 degrees at 8 decimals): rounded and split in floating point.
+// The same texts for angles too large for the exact split (a count of the
+// last decimal unit beyond 2^53): rounded and split in floating point.
 std::string DegreeTextFloat(double angle, int units_per_degree, int decimals) {
   const double scale = static_cast<double>(kPow10[static_cast<std::size_t>(decimals)]);
   double a = angle * units_per_degree;

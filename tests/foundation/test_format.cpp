@@ -229,7 +229,11 @@ TEST(DegreeToStr, AllFormats) {
   EXPECT_EQ(DegreeToStr(std::numeric_limits<double>::quiet_NaN(), Fmt(2), 2), "NAN" + kDeg);
   EXPECT_EQ(DegreeToStr(std::numeric_limits<double>::infinity(), Fmt(3), 2), "INF");
   EXPECT_EQ(DegreeToStr(10, Fmt(9), 2), "");
-  // Far beyond the exact split: still a well-formed text.
+  // Beyond the exact split (a count of 1E-8 seconds above 2^53): split in
+  // floating point, same text.
+  EXPECT_EQ(DegreeToStr(30000.5, Fmt(2), 8), "30000" + kDeg + " 30'  0.00000000\"");
+  EXPECT_EQ(DegreeToStr(-30000.25, Fmt(1), 8), "-30000" + kDeg + " 15.00000000'");
+  // Far beyond it: still a well-formed text.
   const std::string big = DegreeToStr(1e300, Fmt(2), 8);
   const std::string tail = kDeg + "  0'  0.00000000\"";
   EXPECT_EQ(big.substr(big.size() - tail.size()), tail);

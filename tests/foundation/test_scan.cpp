@@ -206,10 +206,12 @@ TEST(ScanFPNum, SyntaxValuesAndPositions) {
   EXPECT_TRUE(std::signbit(ScanFPNum("-1e-999999999999", false, 0, pos)));
   EXPECT_EQ(pos, 17);
   // Failures leave Pos alone.
+  std::string beyond(401, '0');  // 1E400 written out
+  beyond[0] = '1';
   for (const std::string& t :
        {std::string("."), std::string("e5"), std::string("-"), std::string("1e400"),
-        std::string("-1e309"), std::string("1" + std::string(400, '0')), std::string("NAN"),
-        std::string("INF"), std::string(""), std::string("   ")}) {
+        std::string("-1e309"), beyond, std::string("NAN"), std::string("INF"), std::string(""),
+        std::string("   ")}) {
     pos = 1;
     EXPECT_EQ(ScanFPNum(t, true, 0, pos), 0.0) << t;
     EXPECT_EQ(pos, 1) << t;

@@ -56,7 +56,8 @@ int ReferenceCombSort(std::vector<T>& d, bool ascending) {
 
 template <class T>
 bool SameBits(const std::vector<T>& a, const std::vector<T>& b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0;
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
 }
 
 // Same elements bit for bit, in any order.

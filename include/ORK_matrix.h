@@ -1,0 +1,517 @@
+// ORK_matrix: TMatrix, the library's dense matrix of doubles -- storage,
+// element access, copying, checksum, text/stream/binary/XML persistence,
+// products and the linear algebra built on them (LU and Cholesky
+// factorisation, inversion, determinant, norms, balancing).
+#pragma once
+
+#include "ORK_vector.h"
+#include "numbra_frame.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace numbra {
+
+/// Raised by the matrix classes.
+NUMBRA_DECLARE_EXCEPTION(EORKMatrixError, EORKError);
+
+/// Matrix norms of TMatrix::Norm.
+enum class TNormType : uint8_t { ntColwise, ntRowwise, ntSpectral, ntFrobenius };
+
+/// The XML elements of the matrix classes. xmlMatBegin and xmlMatEnd are the
+/// start and end tag of the enclosing element; xmlInvalid stands for any
+/// name that is none of these.
+enum class TMatXmlTag : uint8_t {
+  xmlMatNumCols,
+  xmlMatNumRows,
+  xmlMatNumLayers,
+  xmlMatNumTimeSlots,
+  xmlMatCell,
+  xmlMatBegin,
+  xmlMatEnd,
+  xmlInvalid
+};
+
+/// Element name of Tag: "numcols", "numrows", "numlayers", "numtimeslots",
+/// "cell", "matrix" (begin and end), "" for xmlInvalid.
+NUMBRA_EXPORT std::string_view MatXmlTagName(TMatXmlTag Tag) noexcept;
+/// The tag with element name Name ("matrix" gives xmlMatBegin); xmlInvalid
+/// for any other name. Names are case-sensitive.
+NUMBRA_EXPORT TMatXmlTag MatXmlTagOf(std::string_view Name) noexcept;
+
+/// Hook of the user-defined distance between two rows: the handler sets
+/// Distance (which arrives as 0.0).
+using TOnCalcDistanceEvent =
+    std::function<void(TObject* Sender, int32_t Row1, int32_t Row2, double& Distance)>;
+
+/// Dense matrix of doubles, addressed 1-based as (column, row).
+///
+/// A new matrix is 1 x 1 holding 0.0. NrOfColumns() or NrOfRows() may be 0
+/// (an empty matrix); the storage then still holds one element, which is
+/// not addressable. Element (c, r) is stored column by column in one
+/// contiguous array, so a column is a contiguous run of doubles.
+///
+/// Reads outside the matrix give 0.0, writes there are ignored. Every single
+/// SetVal fires OnChange; bulk operations fire it once at their end. A
+/// handler may read the matrix (and any other object) but must not resize
+/// or write the matrix that fired it.
+///
+/// Ranged operations pass their bounds through MakeValidColRange and
+/// MakeValidRowRange: (0, 0) means the whole extent, other bounds are
+/// clamped into it and a reversed pair is exchanged.
+///
+/// Not safe for use from several threads at once. Long operations count
+/// progress in ProcStat / MathFeedBackProc and can be stopped through
+/// AbortMathProc as each operation says.
+class NUMBRA_EXPORT TMatrix : public TComponent {
+ public:
+  /// Creates a 1 x 1 matrix holding 0.0, Precision 15 and -1, empty DataID.
+  /// Raises EORKMatrixError "Component "<Name>": not enough memory on heap"
+  /// when no storage is left.
+  explicit TMatrix(TComponent* AOwner = nullptr);
+  ~TMatrix() override;
+
+  // ---- events -----------------------------------------------------------
+  /// Fired with this matrix as sender after each change of contents or size.
+  TNotifyEvent OnChange;
+  /// Fired by the sorting operations for every exchange they make.
+  TSortExchgEvent OnSortExchange;
+  /// Hook of the user-defined row distance.
+  TOnCalcDistanceEvent OnCalcDistance;
+
+  // ---- properties -------------------------------------------------------
+  /// Number of columns (0 or more).
+  [[nodiscard]] int32_t NrOfColumns() const noexcept { return FNCol; }
+  /// Number of rows (0 or more).
+  [[nodiscard]] int32_t NrOfRows() const noexcept { return FNRow; }
+  /// NrOfColumns setter: Resize(max(n, 0), NrOfRows()).
+  void SetNCols(int32_t n);
+  /// NrOfRows setter: Resize(NrOfColumns(), max(n, 0)).
+  void SetNRows(int32_t n);
+  /// Free identifier of the data set (kept by Assign and the binary and XML
+  /// forms; ignored by Clone and CRCofData).
+  [[nodiscard]] const std::string& DataID() const noexcept { return FDataID; }
+  void SetDataID(std::string Value) { FDataID = std::move(Value); }
+
+  /// Output precision setting ix: the first value for ix < 2, else the
+  /// second. After construction 15 and -1.
+  [[nodiscard]] int32_t GetFPrecis(int32_t ix) const noexcept { return FPrecis[ix < 2 ? 0 : 1]; }
+  /// Stores Value, clamped to -1..25, as the second setting when ix > 1,
+  /// else as the first. The settings steer StoreOnFile: the second value,
+  /// when 0 or more, is a number of fixed-point decimals; when it is -1 the
+  /// first value is the number of significant digits (1..25), and 0 or -1
+  /// there means the shortest text that reads back as exactly the same
+  /// double.
+  void SetFPrecis(int32_t ix, int32_t Value) noexcept;
+  /// Convenience reader of the Precision array property (same as GetFPrecis).
+  [[nodiscard]] int32_t Precision(int32_t ix) const noexcept { return GetFPrecis(ix); }
+
+  /// All NrOfColumns() * NrOfRows() elements, column by column (element
+  /// (c, r) at index (c - 1) * NrOfRows() + r - 1); empty for an empty
+  /// matrix. Valid until the next resize.
+  [[nodiscard]] std::span<const double> Values() const noexcept;
+
+  // ---- elements ---------------------------------------------------------
+  /// Element (Nc, Nr); 0.0 outside 1..NrOfColumns() x 1..NrOfRows().
+  [[nodiscard]] double GetVal(int32_t Nc, int32_t Nr) const noexcept {
+    return Inside(Nc, Nr) ? Mat[Idx(Nc, Nr)] : 0.0;
+  }
+  /// Stores Value at (Nc, Nr) and fires OnChange; outside the matrix it does
+  /// nothing at all.
+  void SetVal(int32_t Nc, int32_t Nr, double Value) {
+    if (!Inside(Nc, Nr)) return;
+    Mat[Idx(Nc, Nr)] = Value;
+    Changed();
+  }
+  /// Convenience reader of the Elem property (same as GetVal).
+  [[nodiscard]] double Elem(int32_t Nc, int32_t Nr) const noexcept { return GetVal(Nc, Nr); }
+
+  /// Range rule of the column ranges: (0, 0) becomes 1..NrOfColumns();
+  /// otherwise each bound is clamped into 1..NrOfColumns() and a reversed
+  /// pair is exchanged. (For 0 columns the result is an empty range.)
+  void MakeValidColRange(int32_t& LowCol, int32_t& HighCol) const noexcept;
+  /// The same for rows.
+  void MakeValidRowRange(int32_t& LowRow, int32_t& HighRow) const noexcept;
+
+  // ---- size -------------------------------------------------------------
+  /// Sets the size to Nc columns and Nr rows (negative values count as 0).
+  /// The same size: true, nothing happens, no OnChange. Otherwise elements
+  /// inside both the old and the new size keep their values, all others are
+  /// 0.0, OnChange fires once, true. Raises EORKMatrixError "Component
+  /// "<Name>": not enough memory on heap" when the storage cannot be had
+  /// (the matrix is then unchanged). Cost: one copy of the kept elements.
+  bool Resize(int32_t Nc, int32_t Nr);
+  /// Resize, and when that returned true, Fill(0.0).
+  bool ResizeAndClear(int32_t Nc, int32_t Nr);
+
+  // ---- copying ----------------------------------------------------------
+  /// Copies size, DataID, elements, both Precision values and the three
+  /// event handlers from another TMatrix without firing OnChange; other
+  /// sources go to TPersistent::Assign (EConvertError when unsupported).
+  void Assign(TPersistent* Source) override;
+  /// Takes the size and the values of MatSource: Resize, every element
+  /// written through SetVal (column by column), then OnChange once more.
+  /// DataID, Precision and handlers stay. Null: nothing.
+  void Clone(const TMatrix* MatSource);
+  /// Copies the source rectangle SourceColLo..SourceColHi x
+  /// SourceRowLo..SourceRowHi (each bound clamped into the source, reversed
+  /// bounds exchanged; no (0, 0) rule) so that its top-left corner lands at
+  /// (DestCol, DestRow). Written through SetVal, so cells outside this
+  /// matrix are dropped and the matrix is not enlarged; OnChange once more
+  /// at the end. The source may be this matrix (its values are read before
+  /// any is written). Null: nothing.
+  void CopyFrom(const TMatrix* MatSource, int32_t SourceColLo, int32_t SourceRowLo,
+                int32_t SourceColHi, int32_t SourceRowHi, int32_t DestCol, int32_t DestRow);
+  /// Copies elements Source1stElem..SourceLastElem of VecSource (range rule
+  /// of the vector) into row DestRow starting at column DestCol
+  /// (TDims::dimRow) or into column DestCol starting at row DestRow
+  /// (TDims::dimColumn), through SetVal (cells outside are dropped), then
+  /// OnChange. Null: nothing.
+  void CopyFromVec(TDims Dim, const TVector* VecSource, int32_t Source1stElem,
+                   int32_t SourceLastElem, int32_t DestCol, int32_t DestRow);
+  /// CopyFromVec into a column (TDims::dimColumn).
+  void CopyFromVec(const TVector* VecSource, int32_t Source1stElem, int32_t SourceLastElem,
+                   int32_t DestCol, int32_t DestRow);
+  /// Fills DestVec with 0.0, then copies elements FirstCol..LastCol (column
+  /// range rule) of row Row (clamped into 1..NrOfRows()) to its elements 1,
+  /// 2, ...; a range longer than the vector is cut to its length. The vector
+  /// keeps its size. Null: nothing.
+  void CopyRowToVec(TVector* DestVec, int32_t Row, int32_t FirstCol, int32_t LastCol) const;
+  /// The same along column Col (clamped into 1..NrOfColumns()), rows
+  /// FirstRow..LastRow (row range rule).
+  void CopyColToVec(TVector* DestVec, int32_t Col, int32_t FirstRow, int32_t LastRow) const;
+
+  // ---- filling ----------------------------------------------------------
+  // Elements are visited column by column, which fixes the order in which
+  // random numbers are drawn.
+
+  /// Every element becomes Value; OnChange.
+  void Fill(double Value);
+  /// Elements (i, i), i = 1..min(NrOfColumns(), NrOfRows()), become Value;
+  /// the others stay; OnChange.
+  void FillDiag(double Value);
+  /// Each element becomes RangeLow + (RangeHigh - RangeLow) * u, u from the
+  /// runtime's uniform generator (Random()); OnChange.
+  void FillRandomUniform(double RangeLow, double RangeHigh);
+  /// Each element becomes Mean + StdDev * g, g standard normal (Marsaglia's
+  /// polar method on the runtime's uniform generator); OnChange.
+  void FillRandomGauss(double Mean, double StdDev);
+
+  // ---- checksum ---------------------------------------------------------
+  /// Content checksum: 64 upper-case hexadecimal digits, eight standard
+  /// CRC-32 accumulators, accumulator k taking byte k (least significant
+  /// first) of every element, column by column. The size itself is not
+  /// folded in; DataID and handlers do not count.
+  [[nodiscard]] std::string CRCofData() const;
+
+  // ---- text file form ---------------------------------------------------
+  // A text file holds one line "LoC LoR HiC HiR" (the stored region) and
+  // then one line per row LoR..HiR with the values of columns LoC..HiC
+  // separated by one blank; lines end in CR LF. Values are written as the
+  // Precision settings say (see SetFPrecis): the defaults give 15
+  // significant digits; Precision(1) = 0 or 17 writes every double so that
+  // it reads back bit for bit (NaNs as "nan" or "-nan", infinities as "inf"
+  // or "-inf"; NaN payloads are not kept).
+
+  /// Writes the region LoC..HiC x LoR..HiR (range rules apply, so 0, 0, 0, 0
+  /// is the whole matrix; an empty matrix writes an empty region). False when
+  /// the file cannot be created or a write fails; true otherwise.
+  bool StoreOnFile(int32_t LoC, int32_t LoR, int32_t HiC, int32_t HiR,
+                   const std::string& FileName) const;
+  /// Reads a file written by StoreOnFile. With AdjustMatrixSize the matrix is
+  /// resized to HiC x HiR first (elements outside the region keep their
+  /// values as Resize keeps them); without it the region must lie inside the
+  /// matrix. Then the region is overwritten and OnChange fires once.
+  /// False, with the matrix unchanged and no OnChange, when the file cannot
+  /// be opened, the header is not four integers with 1 <= Lo <= Hi + 1, the
+  /// region exceeds 2^27 elements or what the file can hold, the region does
+  /// not fit (without AdjustMatrixSize), or a value is missing or does not
+  /// convert. Text after the last value is ignored.
+  bool LoadFromFile(const std::string& FileName, bool AdjustMatrixSize);
+  /// With AutoDetect true: reads a headerless table. Every line that holds a
+  /// decimal digit is a row; its fields are separated by blanks, tabs,
+  /// commas or semicolons (runs of blanks and tabs count once, a comma or
+  /// semicolon between blanks too) and must all be numbers ("." as decimal
+  /// point; "inf" and "nan" accepted), and all rows must have the same
+  /// number of fields. Lines without a digit (headings, blank lines) are
+  /// skipped. With AdjustMatrixSize the matrix becomes fields x rows and
+  /// takes the whole table; without it, table cell (c, r) goes to element
+  /// (c, r) when that lies inside the matrix and is dropped otherwise. One
+  /// OnChange. False, with the matrix unchanged, when the file cannot be
+  /// opened, holds no row, a field is not a number, the rows differ in
+  /// length or the table exceeds 2^27 cells. With AutoDetect false: the
+  /// two-argument form.
+  bool LoadFromFile(const std::string& FileName, bool AdjustMatrixSize, bool AutoDetect);
+
+  // ---- binary stream form -----------------------------------------------
+  // Layout at the stream position, little-endian: the four bytes "NMS1",
+  // LoC, LoR, HiC, HiR as 32-bit integers, then the region's doubles column
+  // by column, 8 bytes each in IEEE 754 form (every bit kept, NaN payloads
+  // included). Nothing else.
+
+  /// Writes the region (range rules apply). A null memory stream is replaced
+  /// by a new one that the caller owns.
+  void SaveToStream(TMemoryStream*& OutStream, int32_t LoC, int32_t LoR, int32_t HiC,
+                    int32_t HiR) const;
+  /// The same on an open file stream (null: nothing is written). Stream
+  /// write failures propagate as the runtime's EWriteError.
+  void SaveToStream(TFileStream* OutStream, int32_t LoC, int32_t LoR, int32_t HiC,
+                    int32_t HiR) const;
+  /// Reads the stream form at the stream's position. AdjustMatrixSize and
+  /// the region rules as for LoadFromFile. False, with the matrix unchanged,
+  /// no OnChange and the stream back at its starting position, for a null
+  /// stream, a wrong tag, bounds with Lo < 1 or Hi < Lo - 1, a region of
+  /// more than 2^27 elements or more than the stream holds, or a region
+  /// that does not fit. On success the stream stands after the block.
+  bool LoadFromStream(TMemoryStream* InStream, bool AdjustMatrixSize);
+  bool LoadFromStream(TFileStream* InStream, bool AdjustMatrixSize);
+
+  // ---- binary file form -------------------------------------------------
+  // Layout, little-endian: the 8 bytes "NUMBRAMX"; the format version (32
+  // bits, now 1); NrOfColumns and NrOfRows (32-bit signed); the byte length
+  // L of DataID (32 bits, at most 65536) and its L bytes; the
+  // NrOfColumns * NrOfRows doubles column by column (8 bytes each, every bit
+  // kept); the standard CRC-32 of all bytes before it (32 bits).
+
+  /// Writes the whole matrix and its DataID to FName (replaced if present).
+  /// Raises EORKMatrixError "Component "<Name>": cannot write file
+  /// "<FName>"" when the file cannot be created or written.
+  void SaveBinary(const std::string& FName) const;
+  /// Reads a file written by SaveBinary: size, elements and DataID; one
+  /// OnChange. Raises EORKMatrixError, with the matrix unchanged, as
+  /// "Component "<Name>": cannot open file "<FName>"", "...: "<FName>" is
+  /// not a matrix binary file" (wrong signature, version, sizes or length),
+  /// or "...: matrix binary file "<FName>" is damaged" (checksum).
+  void LoadBinary(const std::string& FName);
+  /// Reads only the header: size and DataID. False, with the arguments
+  /// unchanged, when the file cannot be opened or its header does not
+  /// describe a file of its length. The checksum is not verified.
+  bool ReadBinaryHeader(const std::string& FName, int32_t& NrColumns, int32_t& NrRows,
+                        std::string& DataID) const;
+
+  // ---- XML form ---------------------------------------------------------
+  // <matrix dataid="DataID"> <numcols>C</numcols> <numrows>R</numrows>
+  // and one <cell col="c" row="r">value</cell> per element, column by
+  // column, closed by </matrix>, one element per line (the element names
+  // are those of TMatXmlTag). Values are written in full precision, the
+  // shortest text that reads back as the same double ("inf", "-inf",
+  // "nan", "-nan" for the special values; NaN payloads are not kept). With
+  // CreateHeader the XML declaration <?xml version="1.0" encoding="UTF-8"?>
+  // comes first.
+  //
+  // The readers look, from where they start, for the first <matrix>
+  // element, at any depth, whose dataid equals DataID (any <matrix> when
+  // DataID is empty); other elements are skipped. Inside it numcols and
+  // numrows (each once, integers >= 0, at most 2^27 cells) must come before
+  // the first cell; each cell needs col and row within the size; a later
+  // cell for the same position replaces an earlier one and cells not given
+  // are 0.0; unknown elements inside are skipped. On success the matrix
+  // takes the size, the values and, as its DataID, the element's dataid;
+  // OnChange fires once. A reader returns false, with the matrix unchanged,
+  // when no such element is found, the XML is malformed (unbalanced tags,
+  // undefined entities, a DOCTYPE, nesting deeper than 256, names, texts or
+  // attribute values beyond corvel's XML limits) or a rule above is broken.
+
+  /// Writes the XML form into a new file FName (declaration included).
+  /// Raises EORKMatrixError "Component "<Name>": cannot write file
+  /// "<FName>"" when the file cannot be created or written.
+  void SaveAsXMLFile(const std::string& FName, const std::string& DataID) const;
+  /// Reads the XML form from the file FName. False when the file cannot be
+  /// opened or as the XML rules above say.
+  bool LoadFromXMLFile(const std::string& FName, const std::string& DataID);
+  /// Writes the XML form at the stream's position (null: nothing).
+  void WriteToXMLStream(TStream* OutStream, bool CreateHeader, const std::string& DataID) const;
+  /// Reads the XML form from the stream's position. On success the stream
+  /// stands just after the closing </matrix>, so that several matrices can
+  /// be read one after the other; on failure its position is undefined.
+  /// Null stream: false.
+  bool ReadFromXMLStream(TStream* InStream, const std::string& DataID);
+  /// Writes the XML form into a text file the caller has opened (lines end
+  /// in CR LF). Write failures show in OutFile.Ok().
+  void WriteToOpenXMLFile(TTextWriter& OutFile, bool CreateHeader, const std::string& DataID) const;
+  /// Reads the XML form from a text file the caller has opened, line by
+  /// line from its current position. On success the file stands at the
+  /// start of the line after the one that holds the closing </matrix> (text
+  /// after it on that line is passed over).
+  bool ReadFromOpenXMLFile(TTextReader& InFile, const std::string& DataID);
+
+  // ---- products -----------------------------------------------------------
+  // A = this matrix; A(i, k) is row i, column k. Each result element is the
+  // sum over k in ascending order, every product rounded before it is added
+  // (no fused multiply-add), so results are the same bit for bit on every
+  // processor and with or without the vectorised kernels. The result is
+  // computed completely before the result object is written, so MatRes may
+  // be this matrix or MatB. The result object is resized (its OnChange fires
+  // when the size changes) and written element by element through SetVal
+  // (its OnChange fires per element); then this matrix's OnChange fires
+  // once. Null arguments and unfitting sizes give false and change nothing.
+  // Cost: cache-blocked and vectorised, about 2 m n k flops.
+
+  /// MatRes (MatB.NrOfColumns() x NrOfRows()) := A * MatB; needs
+  /// NrOfColumns() = MatB.NrOfRows().
+  bool Multiply(const TMatrix* MatB, TMatrix* MatRes);
+  /// MatRes (MatB.NrOfRows() x NrOfRows()) := A * transpose(MatB); needs
+  /// NrOfColumns() = MatB.NrOfColumns().
+  bool MultiplyTransposed(const TMatrix* MatB, TMatrix* MatRes);
+  /// MatRes (MatB.NrOfColumns() x NrOfColumns()) := transpose(A) * MatB;
+  /// needs NrOfRows() = MatB.NrOfRows().
+  bool TransposeAndMultiply(const TMatrix* MatB, TMatrix* MatRes);
+  /// VecRes (sized to NrOfRows() through SetVecSize) := A * VecB; needs
+  /// NrOfColumns() = VecB.NrOfElem(). VecRes may be VecB.
+  bool Multiply(const TVector* VecB, TVector* VecRes);
+  /// VecRes (sized to NrOfColumns()) := transpose(A) * VecB; needs
+  /// NrOfRows() = VecB.NrOfElem(). VecRes may be VecB.
+  bool TransposeAndMultiply(const TVector* VecB, TVector* VecRes);
+  /// MatRes (this size) := element-wise product of A and MatB; needs equal
+  /// sizes.
+  bool EMult(const TMatrix* MatB, TMatrix* MatRes);
+
+  // ---- in-place arithmetic (OnChange once) ---------------------------------
+  /// A := A + MatB; false (nothing changed) for null or a different size.
+  bool Add(const TMatrix* MatB);
+  /// A := A - MatB; false (nothing changed) for null or a different size.
+  bool Subtract(const TMatrix* MatB);
+  /// Every element multiplied by Scalar.
+  void SMult(double Scalar);
+  /// Scalar added to every element.
+  void SAdd(double Scalar);
+  /// Replaces A by its transpose (sizes exchanged); true. Raises
+  /// EORKMatrixError "Component "<Name>": not enough memory on heap" when
+  /// the work copy cannot be had.
+  bool Transpose();
+
+  // ---- linear algebra -----------------------------------------------------
+  // The LU factorisation is Crout's method with implicit partial pivoting:
+  // each row is scaled by its largest absolute value, the pivot of column j
+  // is the row i >= j with the largest scaled |A(i, j)| (the later row on
+  // ties), and a pivot below 1e-100 in magnitude is replaced by 1e-100 and
+  // marks the matrix singular. The permutation sign is kept per thread, so
+  // determinants computed in different threads cannot mix.
+
+  /// Inverts A in place (square, at least 1 x 1). Reports 2n progress steps
+  /// (one per column of the factorisation and one per column of the solve;
+  /// each followed by a test of AbortMathProc) and tests the abort flag once
+  /// per row while scaling. False for a non-square or empty matrix (no
+  /// OnChange), a zero row, a pivot below 1e-100, or an abort; in every case
+  /// but the first OnChange fires, and on false the matrix keeps its
+  /// original values. Raises EORKMatrixError "Component "<Name>": not enough
+  /// memory on heap" when the work arrays cannot be had. Cost: about 2 n^3
+  /// flops, the factorisation cache-blocked.
+  bool Invert();
+  /// Determinant: the permutation sign times the product of U's diagonal,
+  /// 0.0 for a non-square matrix and when the factorisation fails (a zero
+  /// row or a pivot below 1e-100); 1.0 for a 0 x 0 matrix. No OnChange, no
+  /// progress steps.
+  [[nodiscard]] double Determinant();
+  /// Factorises A into MatL (unit lower triangular) and MatU (upper
+  /// triangular) with MatL * MatU = A with its rows permuted. MatL is
+  /// resized to n x n and filled with 0.0 (its OnChange fires), MatU becomes
+  /// a Clone of A (its OnChange fires per element) and the work happens in
+  /// MatU. False for a non-square A or a null factor (the factors are then
+  /// untouched), and for a zero row or a pivot below 1e-100 (the factors'
+  /// contents are then undefined). A is not changed.
+  bool LUdecomposition(TMatrix* MatL, TMatrix* MatU);
+  /// Cholesky factor of a symmetric positive definite A: MatL is resized to
+  /// n x n (values inside the new size survive) and its lower triangle and
+  /// diagonal are written through SetVal with L, where L * transpose(L) = A;
+  /// the strictly upper triangle of MatL is not written. Only the lower
+  /// triangle and diagonal of A are read; A is not changed. False when A is
+  /// not square or MatL is null (nothing done), and when a diagonal value is
+  /// not positive: that diagonal element of L is then 0.0 and the column
+  /// below it non-finite; the factorisation goes on.
+  bool CholeskyDecomp(TMatrix* MatL);
+  /// Matrix norm: ntColwise, the largest column sum of absolute values;
+  /// ntRowwise, the largest row sum of absolute values (both 0.0 for an
+  /// empty matrix, NaN when an element is NaN); ntFrobenius, the square root
+  /// of the sum of squares (scaled, so it neither overflows nor underflows
+  /// for finite elements); ntSpectral, the largest eigenvalue of A taken as
+  /// symmetric (only its lower triangle and diagonal are read; not its
+  /// absolute value, no square root), by Householder tridiagonalisation and
+  /// the QL algorithm with implicit shifts, at most 30 iterations per
+  /// eigenvalue, with one progress step per Householder row and per QL
+  /// iteration, each followed by a test of AbortMathProc; 0.0 for 0 x 0.
+  /// ntSpectral raises EORKMatrixError "near singular covariance matrix"
+  /// when the iteration does not converge (non-finite elements included) or
+  /// is aborted, and "Component "<Name>": spectral norm of a non-square
+  /// matrix" for a non-square A.
+  [[nodiscard]] double Norm(TNormType nt);
+  /// Balances a square A in place by similarity scaling: each pass scales,
+  /// for i = 1..n, row i by 1/f and column i by f with f = sqrt(r / c), r
+  /// and c the off-diagonal sums of absolute values of row and column i;
+  /// passes repeat while the largest f of a pass is at least 1.05. An index
+  /// whose r or c is 0 or not finite, or whose f would not be finite, is
+  /// skipped, so no element of a finite matrix becomes non-finite. No
+  /// OnChange. False for a non-square A (nothing done), and when 1000 passes
+  /// did not settle (A is then a valid similarity transform, not fully
+  /// balanced); true otherwise.
+  bool Balance();
+  /// MatRes (n x n, n = NrOfColumns()) := transpose(A) * A / Norm, written
+  /// through MatRes.SetVal as the pairs (i, j), (j, i) for j >= i (the
+  /// diagonal twice). One progress step per i; AbortMathProc is tested
+  /// before each i and an abort returns false with MatRes partly written.
+  /// False for null MatRes. No OnChange of this matrix. With mean-centred
+  /// columns and Norm = NrOfRows() - 1 this is the covariance matrix.
+  bool Square(TMatrix* MatRes, double Norm);
+  /// Order passes of row differences: element (c, r) := (c, r + 1) - (c, r)
+  /// for r = 1..NrOfRows() - 1, then the last Order rows are dropped by
+  /// Resize (which fires OnChange). Nothing unless 1 <= Order <= 10 and
+  /// Order < NrOfRows().
+  void Diff(int32_t Order);
+  /// Sum of the diagonal (ascending); 0.0 when not square.
+  [[nodiscard]] double Trace() const noexcept;
+
+ protected:
+  void AssignTo(TPersistent* Dest) override;
+  /// Fires OnChange (when assigned) with this matrix as sender.
+  void Changed() {
+    if (OnChange) OnChange(this);
+  }
+  /// Fires OnSortExchange (when assigned).
+  void SortExchange(uint8_t ExchgWhat, int32_t Index1, int32_t Index2, int32_t First,
+                    int32_t Last) {
+    if (OnSortExchange) OnSortExchange(this, ExchgWhat, Index1, Index2, First, Last);
+  }
+
+  int32_t FNCol = 1;
+  int32_t FNRow = 1;
+  std::string FDataID;
+  std::array<int32_t, 2> FPrecis{15, -1};
+  /// The elements, column by column; max(FNCol, 1) x max(FNRow, 1).
+  std::vector<double> Mat;
+
+  /// Whether (c, r) addresses an element.
+  [[nodiscard]] bool Inside(int32_t c, int32_t r) const noexcept {
+    return c >= 1 && c <= FNCol && r >= 1 && r <= FNRow;
+  }
+  /// Storage index of element (c, r): the one place where the 1-based
+  /// (column, row) address becomes a position in Mat.
+  [[nodiscard]] std::size_t Idx(int32_t c, int32_t r) const noexcept {
+    return static_cast<std::size_t>(c - 1) * static_cast<std::size_t>(FNRow > 0 ? FNRow : 1) +
+           static_cast<std::size_t>(r - 1);
+  }
+  /// Number of addressable elements.
+  [[nodiscard]] std::size_t Count() const noexcept {
+    return static_cast<std::size_t>(FNCol) * static_cast<std::size_t>(FNRow);
+  }
+
+ private:
+  template <class S>
+  bool LoadFromStreamImpl(S* InStream, bool AdjustMatrixSize);
+  bool LoadTable(const std::string& FileName, bool AdjustMatrixSize);
+  bool StoreRegion(int32_t LoC, int32_t LoR, int32_t HiC, int32_t HiR, bool Adjust,
+                   std::span<const double> Values);
+  void TakeOver(int32_t Nc, int32_t Nr, std::vector<double>&& Values);
+  void PublishProduct(TMatrix* MatRes, int32_t Nc, int32_t Nr, std::vector<double>&& Values);
+  bool ReadXml(const std::function<int64_t(char*, int64_t)>& Source, const std::string& DataID,
+               int64_t* Consumed);
+  void WriteXml(const std::function<void(std::string_view)>& Sink, std::string_view LineEnd,
+                bool CreateHeader, const std::string& DataID) const;
+};
+
+}  // namespace numbra

@@ -1,0 +1,235 @@
+// TMatrix XML form, written and read with corvel's streaming XML writer and
+// bounded pull reader.
+#include "ORK_matrix.h"
+#include "corvel_xml.h"
+#include "foundation/frame_detail.h"
+#include "matrix/matrix_io_detail.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+namespace numbra {
+
+namespace {
+
+constexpr std::string_view kNoHeap = "not enough memory on heap";
+
+std::string_view XmlTag(TMatXmlTag t) { return MatXmlTagName(t); }
+
+// Collects written text and hands it on in pieces of about 64 KiB.
+class ChunkedSink {
+ public:
+  explicit ChunkedSink(std::function<void(std::string_view)> out) : out_(std::move(out)) {}
+  ChunkedSink(const ChunkedSink&) = delete;
+  ChunkedSink& operator=(const ChunkedSink&) = delete;
+  ~ChunkedSink() = default;
+  void operator()(std::string_view s) {
+    buf_ += s;
+    if (buf_.size() >= (1U << 16)) Flush();
+  }
+  void Flush() {
+    if (!buf_.empty()) out_(buf_);
+    buf_.clear();
+  }
+
+ private:
+  std::function<void(std::string_view)> out_;
+  std::string buf_;
+};
+
+// Reads the text content of the current element up to its end tag; false
+// when it holds an element or the XML breaks.
+bool ElementText(corvel::TXmlReader& x, std::string& text) {
+  text.clear();
+  for (;;) {
+    switch (x.Next()) {
+      case corvel::TXmlNodeType::xntText:
+        text += x.Text();
+        if (text.size() > 4096) return false;  // no number is that long
+        break;
+      case corvel::TXmlNodeType::xntEndElement:
+        return true;
+      default:
+        return false;
+    }
+  }
+}
+
+std::string_view Trim(std::string_view s) {
+  const auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
+  while (!s.empty() && is_space(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+bool ParseCount(std::string_view text, int64_t& out) {
+  return detail::ParseInt(Trim(text), out) && out >= 0 &&
+         out <= std::numeric_limits<int32_t>::max();
+}
+
+}  // namespace
+
+void TMatrix::WriteXml(const std::function<void(std::string_view)>& Sink, std::string_view LineEnd,
+                       bool CreateHeader, const std::string& DataID) const {
+  ChunkedSink sink(Sink);
+  corvel::TXmlWriter w([&sink](std::string_view s) { sink(s); }, std::string(LineEnd));
+  if (CreateHeader) w.Declaration();
+  w.StartElement(XmlTag(TMatXmlTag::xmlMatBegin), {{"dataid", DataID}});
+  w.TextElement(XmlTag(TMatXmlTag::xmlMatNumCols), std::to_string(FNCol));
+  w.TextElement(XmlTag(TMatXmlTag::xmlMatNumRows), std::to_string(FNRow));
+  for (int32_t c = 1; c <= FNCol; ++c) {
+    const std::string cs = std::to_string(c);
+    for (int32_t r = 1; r <= FNRow; ++r)
+      w.TextElement(XmlTag(TMatXmlTag::xmlMatCell), detail::FormatFull(Mat[Idx(c, r)]),
+                    {{"col", cs}, {"row", std::to_string(r)}});
+  }
+  w.EndElement();
+  sink.Flush();
+}
+
+bool TMatrix::ReadXml(const std::function<int64_t(char*, int64_t)>& Source,
+                      const std::string& DataID, int64_t* Consumed) {
+  corvel::TXmlReader x(Source);
+  const std::string matrix_tag(XmlTag(TMatXmlTag::xmlMatBegin));
+  // Find the element.
+  std::string found_id;
+  for (;;) {
+    const auto t = x.Next();
+    if (t == corvel::TXmlNodeType::xntError || t == corvel::TXmlNodeType::xntEndOfInput)
+      return false;
+    if (t != corvel::TXmlNodeType::xntStartElement || x.Name() != matrix_tag) continue;
+    const std::string* id = x.Attribute("dataid");
+    const std::string this_id = id != nullptr ? *id : std::string();
+    if (DataID.empty() || this_id == DataID) {
+      found_id = this_id;
+      break;
+    }
+    if (!x.SkipElement()) return false;
+  }
+  // Read its contents.
+  const int32_t depth = x.Depth();
+  int64_t ncols = -1;
+  int64_t nrows = -1;
+  std::vector<double> values;
+  std::string text;
+  for (;;) {
+    const auto t = x.Next();
+    if (t == corvel::TXmlNodeType::xntEndElement && x.Depth() == depth - 1) break;
+    if (t == corvel::TXmlNodeType::xntText) continue;  // white space between elements
+    if (t != corvel::TXmlNodeType::xntStartElement) return false;
+    switch (MatXmlTagOf(x.Name())) {
+      case TMatXmlTag::xmlMatNumCols:
+      case TMatXmlTag::xmlMatNumRows: {
+        const bool is_cols = MatXmlTagOf(x.Name()) == TMatXmlTag::xmlMatNumCols;
+        int64_t& target = is_cols ? ncols : nrows;
+        int64_t v = 0;
+        if (target >= 0 || !values.empty() || !ElementText(x, text) || !ParseCount(text, v))
+          return false;
+        target = v;
+        if (ncols >= 0 && nrows >= 0) {
+          if (ncols * nrows > detail::kMaxCellsFromFile) return false;
+          detail::Allocate<EORKMatrixError>(
+              *this, kNoHeap, [&] { values.assign(static_cast<std::size_t>(ncols * nrows), 0.0); });
+        }
+        break;
+      }
+      case TMatXmlTag::xmlMatCell: {
+        if (ncols < 0 || nrows < 0) return false;
+        const std::string* cs = x.Attribute("col");
+        const std::string* rs = x.Attribute("row");
+        int64_t c = 0;
+        int64_t r = 0;
+        if (cs == nullptr || rs == nullptr || !detail::ParseInt(Trim(*cs), c) ||
+            !detail::ParseInt(Trim(*rs), r) || c < 1 || c > ncols || r < 1 || r > nrows)
+          return false;
+        double v = 0.0;
+        if (!ElementText(x, text) || !detail::ParseDouble(Trim(text), v)) return false;
+        values[static_cast<std::size_t>((c - 1) * nrows + (r - 1))] = v;
+        break;
+      }
+      default:
+        if (!x.SkipElement()) return false;  // unknown elements are passed over
+    }
+  }
+  if (ncols < 0 || nrows < 0) return false;
+  if (Consumed != nullptr) *Consumed = x.Consumed();
+  TakeOver(static_cast<int32_t>(ncols), static_cast<int32_t>(nrows), std::move(values));
+  FDataID = found_id;
+  Changed();
+  return true;
+}
+
+void TMatrix::SaveAsXMLFile(const std::string& FName, const std::string& DataID) const {
+  TTextWriter out;
+  if (!out.Open(FName))
+    throw EORKMatrixError(detail::ComponentMsg(*this, "cannot write file \"" + FName + "\""));
+  WriteXml([&out](std::string_view s) { out.Write(s); }, "\n", true, DataID);
+  if (!out.Close())
+    throw EORKMatrixError(detail::ComponentMsg(*this, "cannot write file \"" + FName + "\""));
+}
+
+bool TMatrix::LoadFromXMLFile(const std::string& FName, const std::string& DataID) {
+  if (corvel::FileSizeOf(FName) < 0) return false;  // not a regular file
+  struct Closer {
+    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Closer> f(std::fopen(FName.c_str(), "rb"));
+  if (!f) return false;
+  return ReadXml(
+      [&f](char* buf, int64_t n) {
+        return static_cast<int64_t>(std::fread(buf, 1, static_cast<std::size_t>(n), f.get()));
+      },
+      DataID, nullptr);
+}
+
+void TMatrix::WriteToXMLStream(TStream* OutStream, bool CreateHeader,
+                               const std::string& DataID) const {
+  if (OutStream == nullptr) return;
+  WriteXml(
+      [OutStream](std::string_view s) {
+        OutStream->WriteBuffer(s.data(), static_cast<int64_t>(s.size()));
+      },
+      "\n", CreateHeader, DataID);
+}
+
+bool TMatrix::ReadFromXMLStream(TStream* InStream, const std::string& DataID) {
+  if (InStream == nullptr) return false;
+  const int64_t start = InStream->Position();
+  int64_t consumed = 0;
+  const bool ok = ReadXml([InStream](char* buf, int64_t n) { return InStream->Read(buf, n); },
+                          DataID, &consumed);
+  // The reader reads ahead in chunks: put the stream right after the
+  // element.
+  if (ok) InStream->SetPosition(start + consumed);
+  return ok;
+}
+
+void TMatrix::WriteToOpenXMLFile(TTextWriter& OutFile, bool CreateHeader,
+                                 const std::string& DataID) const {
+  WriteXml([&OutFile](std::string_view s) { OutFile.Write(s); }, "\r\n", CreateHeader, DataID);
+}
+
+bool TMatrix::ReadFromOpenXMLFile(TTextReader& InFile, const std::string& DataID) {
+  // Hand the reader one line at a time, so that it never takes a line
+  // beyond the one that closes the element.
+  std::string pending;
+  std::size_t at = 0;
+  return ReadXml(
+      [&](char* buf, int64_t n) -> int64_t {
+        if (at >= pending.size()) {
+          if (!InFile.ReadLine(pending)) return 0;
+          pending += '\n';
+          at = 0;
+        }
+        const std::size_t k = std::min(static_cast<std::size_t>(n), pending.size() - at);
+        std::memcpy(buf, pending.data() + at, k);
+        at += k;
+        return static_cast<int64_t>(k);
+      },
+      DataID, nullptr);
+}
+
+}  // namespace numbra

@@ -281,9 +281,8 @@ class NUMBRA_EXPORT TVector : public TComponent {
   /// Comb-sorts elements RangeFirst..RangeLast ((0, 0): all; a reversed
   /// pair is exchanged, then both are clamped), calling OnSortExchange(0, i,
   /// j, 0, 0) after each exchange; then OnChange once. Ranges of fewer than
-  /// 2 elements do nothing. No progress steps. NaN elements are never moved
-  /// by a comparison (every comparison with NaN is false), so a range that
-  /// holds NaN is sorted only between them.
+  /// 2 elements do nothing. No progress steps. NaN counts as larger than
+  /// every number, as in SortArray: NaNs end last in ascending order.
   void SortElems(bool Ascending, int32_t RangeFirst, int32_t RangeLast);
   /// Reseeds the runtime's random generator from the clock, then NrOfElem()
   /// times exchanges two elements drawn uniformly (they may coincide). No

@@ -427,6 +427,17 @@ int32_t FindInSorted(std::span<const T> Data, bool Ascending, T Value) {
   return dl < dh ? lo : hi;
 }
 
+/// The sort order of the library's sorts: the natural order, with NaN
+/// larger than every number (so NaNs end last in ascending order) and NaNs
+/// equal among themselves.
+template <class T>
+bool SortsAfter(T a, T b) {
+  if constexpr (std::is_floating_point_v<T>) {
+    if (std::isnan(a)) return !std::isnan(b);
+  }
+  return a > b;
+}
+
 /// Comb sort of Data[First..Last] (1-based) with the gap starting at
 /// Last - First; Exchange(i, j) is called after each exchange.
 template <class T, class OnExchange>
@@ -441,7 +452,7 @@ void CombSortRange(std::vector<T>& Data, int32_t First, int32_t Last, bool Ascen
     for (int64_t i = First; i + gap <= Last; ++i) {
       T& a = Data[static_cast<std::size_t>(i) - 1];
       T& b = Data[static_cast<std::size_t>(i + gap) - 1];
-      if (Ascending ? (a > b) : (a < b)) {
+      if (Ascending ? SortsAfter(a, b) : SortsAfter(b, a)) {
         std::swap(a, b);
         exchanged = true;
         Exchange(static_cast<int32_t>(i), static_cast<int32_t>(i + gap));

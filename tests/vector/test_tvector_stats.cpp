@@ -398,8 +398,14 @@ TEST(TVectorSort, SortElemsReportsEveryExchange) {
   a.v.SortElems(true, 9, 99);  // clamped to 7..7
   EXPECT_EQ(a.changes, before);
   Counted n({3, Nan(), 1, 2});
-  n.v.SortElems(true, 0, 0);  // terminates
+  n.v.SortElems(true, 0, 0);  // NaN counts as the largest value
   EXPECT_EQ(n.changes, 1);
+  EXPECT_EQ(n.v.GetVal(1), 1.0);
+  EXPECT_EQ(n.v.GetVal(3), 3.0);
+  EXPECT_TRUE(std::isnan(n.v.GetVal(4)));
+  n.v.SortElems(false, 0, 0);
+  EXPECT_TRUE(std::isnan(n.v.GetVal(1)));
+  EXPECT_EQ(n.v.GetVal(4), 1.0);
 }
 
 TEST(TVectorRandom, FillsAndShuffle) {

@@ -76,6 +76,9 @@ double UDistriIntegral(int32_t n1, int32_t n2, int32_t u) {
 double UDistriQuantile(int32_t n1, int32_t n2, double p) {
   if (n1 < 1 || n2 < 1 || !(p >= 0.0 && p <= 1.0)) return kNaN;
   const int64_t mn = int64_t{n1} * n2;
+  // The computed F reaches 1.0 before n1 n2 once the rest of the upper tail
+  // is below half an ulp; the exact answer for p = 1 is the top of the range.
+  if (p == 1.0) return static_cast<double>(mn);
   // Smallest u with F(u) >= p by bisection over 0..mn (F(mn) = 1 >= p).
   auto search = [&](auto&& F) {
     int64_t lo = -1;  // F(lo) < p, or lo = -1

@@ -86,7 +86,8 @@ NUMBRA_EXPORT double LnGamma(double x) noexcept;
 /// at most 99 steps, both to a relative tolerance of 1e-8 (accurate to
 /// about 1e-8 for a up to a few hundred; the continued fraction loses
 /// accuracy beyond). 0.0 for x <= 0 or a <= 0; 1.0 for x = +inf and a > 0;
-/// NaN when x or a is NaN. The series stops after 10^6 terms at the latest.
+/// NaN when x or a is NaN, x > 1e300, or a lies outside [1e-300, 1e300]
+/// (where the terms of both expansions overflow). The series stops after 10^6 terms at the latest.
 NUMBRA_EXPORT double IncompleteGamma(double x, double a) noexcept;
 
 /// Error function through IncompleteGamma(x^2, 1/2), odd in x; Erf(0) = 0,
@@ -118,7 +119,8 @@ NUMBRA_EXPORT double LnBeta(double a, double b) noexcept;
 /// Regularized incomplete beta function I_x(a, b) for a, b > 0 by a
 /// continued fraction of at most 100 steps (relative tolerance 1e-8).
 /// 0.0 for x < 0, 1.0 for x > 1, 0.0 at x = 0 and 1.0 at x = 1; NaN when x is
-/// NaN or a <= 0 or b <= 0 (or NaN).
+/// NaN, a or b is not positive (or NaN), or a or b exceeds 1e150 (where the
+/// fraction's terms overflow).
 NUMBRA_EXPORT double IncompleteBeta(double x, double a, double b) noexcept;
 
 /// Binomial coefficient n over k, exact in 64-bit integer arithmetic. 0 unless
@@ -193,7 +195,7 @@ NUMBRA_EXPORT double KSQuantile(int32_t n, TSignifLevel level);
 /// p-value of the Lilliefors statistic d (Kolmogorov-Smirnov distance of
 /// standardized data) by the approximation of Dallal and Wilkinson (1986);
 /// meant for p-values below 0.1, values above are capped at 1.0.
-/// -1.0 for n <= 5; NaN for NaN d.
+/// -1.0 for n <= 5; NaN for NaN d; 0.0 for |d| > 1e150.
 NUMBRA_EXPORT double LillieforsPValue(int32_t n, double d) noexcept;
 
 /// Critical value of the Lilliefors statistic at level alpha:

@@ -82,6 +82,7 @@ double KSQuantile(int32_t n, TSignifLevel level) {
 double LillieforsPValue(int32_t n, double d) noexcept {
   if (n <= 5) return -1.0;
   if (std::isnan(d)) return d;
+  if (std::fabs(d) > 1e150) return 0.0;  // d^2 would overflow; the p-value is 0 long before
   double nn = n;
   if (n > 100) {
     d *= std::pow(nn / 100.0, 0.49);

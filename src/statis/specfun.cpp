@@ -102,6 +102,14 @@ double LnGamma(double x) noexcept {
   if (std::isinf(x)) return x;
   static constexpr double kCof[6] = {76.18009173,  -86.50532033,  24.01409822,
                                      -1.231739516, 0.00120858003, -5.36382e-06};
+  if (x < 1e-300) {
+    // The series term 76.18/x would overflow: ln(2.50663 s) is taken as
+    // ln(2.50663 x s) - ln x with x s = x + sum c_j x / (x + j).
+    double xs = x;
+    for (int j = 0; j < 6; ++j) xs += kCof[j] * (x / (x + j));
+    return (x - 0.5) * std::log(x + 4.5) - x + std::log(2.5066282746310007 * xs) - std::log(x) -
+           4.5;
+  }
   double s = 1.0;
   for (int j = 0; j < 6; ++j) s += kCof[j] / (x + j);
   return (x - 0.5) * std::log(x + 4.5) - x + std::log(2.5066282746310007 * s) - 4.5;
@@ -112,6 +120,8 @@ double IncompleteGamma(double x, double a) noexcept {
   if (x <= 0.0 || a <= 0.0) return 0.0;
   if (std::isinf(x)) return 1.0;
   if (std::isinf(a)) return 0.0;
+  // Beyond these the terms of both expansions overflow.
+  if (x > 1e300 || a > 1e300 || a < 1e-300) return kNaN;
   return ClassicGammaTails(x, a).Lower;
 }
 
@@ -191,7 +201,7 @@ double IncompleteBeta(double x, double a, double b) noexcept {
   if (std::isnan(x)) return x;
   if (x < 0.0) return 0.0;
   if (x > 1.0) return 1.0;
-  if (!(a > 0.0 && b > 0.0)) return kNaN;
+  if (!(a > 0.0 && b > 0.0) || a > 1e150 || b > 1e150) return kNaN;
   double bt = 0.0;
   if (x != 0.0 && x != 1.0)
     bt = std::exp(LnGamma(a + b) - LnGamma(a) - LnGamma(b) + a * std::log(x) +
@@ -259,11 +269,13 @@ double HyperGeoDistriDensity(double p, int32_t npop, int32_t nsample, int32_t k)
 
 double WeibullDensity(double x, double beta, double eta) noexcept {
   if (!(x > 0.0 && beta > 0.0 && eta > 0.0)) return 0.0;
-  // beta x^(beta-1) / eta^beta exp(-(x/eta)^beta) as one exponential, so
-  // that a huge power and a vanishing exponential cannot meet as inf * 0.
+  // beta x^(beta-1) / eta^beta exp(-(x/eta)^beta) = (beta / x) z exp(-z)
+  // with z = (x/eta)^beta, as one exponential, so that a huge power and a
+  // vanishing exponential cannot meet as inf * 0.
   const double lx = std::log(x);
-  const double le = std::log(eta);
-  return std::exp(std::log(beta) + (beta - 1.0) * lx - beta * le - std::exp(beta * (lx - le)));
+  const double t = beta * (lx - std::log(eta));  // ln z
+  if (t > 700.0) return 0.0;                     // exp(-z) below any double
+  return std::exp(std::log(beta) - lx + t - std::exp(t));
 }
 
 }  // namespace numbra

@@ -18,6 +18,9 @@ NUMBRA_DECLARE_EXCEPTION(EORKVectorError, EORKError);
 enum class TIntegMethod : uint8_t { imSimple, imTrapezoidal, imSimpson };
 
 class TIntVector;
+namespace detail {
+struct VectorStorage;
+}
 
 /// Vector of doubles, elements 1..NrOfElem().
 ///
@@ -320,6 +323,7 @@ class NUMBRA_EXPORT TVector : public TComponent {
   std::vector<double> FVec;
 
  private:
+  friend struct detail::VectorStorage;
   template <class S>
   bool LoadFromStreamImpl(S* InStream, bool AdjustVectorSize);
   bool LoadFromFileAuto(const std::string& FileName, bool AdjustVectorSize);
@@ -448,6 +452,7 @@ class NUMBRA_EXPORT TIntVector : public TComponent {
   bool FIsEmpty = true;
 
  private:
+  friend struct detail::VectorStorage;
   template <class S>
   bool LoadFromStreamImpl(S* InStream, bool AdjustVectorSize);
 };

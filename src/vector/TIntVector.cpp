@@ -4,6 +4,7 @@
 #include "foundation/crc_detail.h"
 #include "foundation/frame_detail.h"
 #include "vector/vector_detail.h"
+#include "vector/vector_storage_detail.h"
 
 #include <algorithm>
 #include <cmath>
@@ -38,13 +39,8 @@ void TIntVector::MakeValidElemRange(int32_t& LowElem, int32_t& HighElem) const n
 }
 
 bool TIntVector::Resize(int32_t NE) {
-  if (NE == FNElem) return true;
-  if (NE < 1) return false;
-  detail::Allocate<EORKVectorError>(*this, "not enough memory",
-                                    [this, NE] { FVec.resize(static_cast<std::size_t>(NE), 0); });
-  FNElem = NE;
-  Changed();
-  return true;
+  return detail::VectorStorage::ResizeStorage<EORKVectorError>(*this, FVec, FNElem, NE,
+                                                               [this] { Changed(); });
 }
 
 void TIntVector::SetIntVecSize(int32_t NE) {
@@ -52,44 +48,17 @@ void TIntVector::SetIntVecSize(int32_t NE) {
 }
 
 void TIntVector::Clone(const TIntVector* VecSource) {
-  if (VecSource == nullptr) return;
-  if (VecSource != this) Resize(VecSource->FNElem);
-  if (OnChange) {
-    for (int32_t i = 1; i <= FNElem; ++i) SetVal(i, VecSource->GetVal(i));
-  } else {
-    if (VecSource != this) std::copy(VecSource->FVec.begin(), VecSource->FVec.end(), FVec.begin());
-    FIsEmpty = false;
-  }
-  Changed();
+  detail::VectorStorage::CloneStorage(*this, VecSource);
 }
 
 void TIntVector::CopyFrom(const TIntVector* VecSource, int32_t SourceElemLo, int32_t SourceElemHi,
                           int32_t DestElem) {
-  if (VecSource == nullptr) return;
-  const int32_t n = VecSource->FNElem;
-  int32_t lo = std::clamp(SourceElemLo, 1, n);
-  int32_t hi = std::clamp(SourceElemHi, 1, n);
-  if (lo > hi) std::swap(lo, hi);
-  const std::vector<int32_t> src(VecSource->FVec.begin() + (lo - 1), VecSource->FVec.begin() + hi);
-  for (int32_t i = lo; i <= hi; ++i) {
-    const int64_t dest = int64_t{i} - lo + DestElem;
-    if (dest >= 1 && dest <= FNElem)
-      SetVal(static_cast<int32_t>(dest), src[static_cast<std::size_t>(i - lo)]);
-  }
-  Changed();
+  detail::VectorStorage::CopyFromStorage(*this, VecSource, SourceElemLo, SourceElemHi, DestElem);
 }
 
-void TIntVector::Fill(int32_t value) {
-  std::fill(FVec.begin(), FVec.end(), value);
-  FIsEmpty = false;
-  Changed();
-}
+void TIntVector::Fill(int32_t value) { detail::VectorStorage::FillStorage(*this, value, false); }
 
-void TIntVector::Clear() {
-  std::fill(FVec.begin(), FVec.end(), 0);
-  FIsEmpty = true;
-  Changed();
-}
+void TIntVector::Clear() { detail::VectorStorage::FillStorage(*this, int32_t{0}, true); }
 
 double TIntVector::CalcVecLeng() const noexcept {
   // Squares of 32-bit values are exact in double up to 2^62; the sum of up
@@ -393,12 +362,7 @@ void TIntVector::ShuffleElems() { detail::ShuffleAll(FVec); }
 
 void TIntVector::Assign(TPersistent* Source) {
   if (auto* src = dynamic_cast<TIntVector*>(Source)) {
-    if (src == this) return;
-    FNElem = src->FNElem;
-    FIsEmpty = src->FIsEmpty;
-    FVec = src->FVec;
-    OnChange = src->OnChange;
-    OnSortExchange = src->OnSortExchange;
+    detail::VectorStorage::AssignStorage(*this, *src);
     return;
   }
   TPersistent::Assign(Source);

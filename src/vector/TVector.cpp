@@ -3,6 +3,7 @@
 #include "foundation/crc_detail.h"
 #include "foundation/frame_detail.h"
 #include "vector/vector_detail.h"
+#include "vector/vector_storage_detail.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,13 +26,8 @@ void TVector::MakeValidElemRange(int32_t& LowElem, int32_t& HighElem) const noex
 }
 
 bool TVector::Resize(int32_t NE) {
-  if (NE == FNElem) return true;
-  if (NE < 1) return false;
-  detail::Allocate<EORKVectorError>(*this, "not enough memory",
-                                    [this, NE] { FVec.resize(static_cast<std::size_t>(NE), 0.0); });
-  FNElem = NE;
-  Changed();
-  return true;
+  return detail::VectorStorage::ResizeStorage<EORKVectorError>(*this, FVec, FNElem, NE,
+                                                               [this] { Changed(); });
 }
 
 void TVector::SetVecSize(int32_t NE) {
@@ -39,48 +35,17 @@ void TVector::SetVecSize(int32_t NE) {
 }
 
 void TVector::Clone(const TVector* VecSource) {
-  if (VecSource == nullptr) return;
-  if (VecSource != this) Resize(VecSource->FNElem);
-  if (OnChange) {
-    for (int32_t i = 1; i <= FNElem; ++i) SetVal(i, VecSource->GetVal(i));
-  } else {
-    // Same result as the SetVal loop without a handler to notify.
-    if (VecSource != this) std::copy(VecSource->FVec.begin(), VecSource->FVec.end(), FVec.begin());
-    FIsEmpty = false;
-  }
-  Changed();
+  detail::VectorStorage::CloneStorage(*this, VecSource);
 }
 
 void TVector::CopyFrom(const TVector* VecSource, int32_t SourceElemLo, int32_t SourceElemHi,
                        int32_t DestElem) {
-  if (VecSource == nullptr) return;
-  const int32_t n = VecSource->FNElem;
-  int32_t lo = std::clamp(SourceElemLo, 1, n);
-  int32_t hi = std::clamp(SourceElemHi, 1, n);
-  if (lo > hi) std::swap(lo, hi);
-  // Take a copy first so that copying a vector onto itself with overlapping
-  // ranges reads the original values, as element-by-element reads of a
-  // separate source would.
-  const std::vector<double> src(VecSource->FVec.begin() + (lo - 1), VecSource->FVec.begin() + hi);
-  for (int32_t i = lo; i <= hi; ++i) {
-    const int64_t dest = int64_t{i} - lo + DestElem;
-    if (dest >= 1 && dest <= FNElem)
-      SetVal(static_cast<int32_t>(dest), src[static_cast<std::size_t>(i - lo)]);
-  }
-  Changed();
+  detail::VectorStorage::CopyFromStorage(*this, VecSource, SourceElemLo, SourceElemHi, DestElem);
 }
 
-void TVector::Fill(double Value) {
-  std::fill(FVec.begin(), FVec.end(), Value);
-  FIsEmpty = false;
-  Changed();
-}
+void TVector::Fill(double Value) { detail::VectorStorage::FillStorage(*this, Value, false); }
 
-void TVector::Clear() {
-  std::fill(FVec.begin(), FVec.end(), 0.0);
-  FIsEmpty = true;
-  Changed();
-}
+void TVector::Clear() { detail::VectorStorage::FillStorage(*this, double{0}, true); }
 
 double TVector::CalcVecLeng() const noexcept {
   // Scaled two-pass norm: dividing by the largest magnitude keeps the squares
@@ -225,12 +190,7 @@ bool TVector::LoadFromFileAuto(const std::string& FileName, bool AdjustVectorSiz
 
 void TVector::Assign(TPersistent* Source) {
   if (auto* src = dynamic_cast<TVector*>(Source)) {
-    if (src == this) return;
-    FNElem = src->FNElem;
-    FIsEmpty = src->FIsEmpty;
-    FVec = src->FVec;
-    OnChange = src->OnChange;
-    OnSortExchange = src->OnSortExchange;
+    detail::VectorStorage::AssignStorage(*this, *src);
     return;
   }
   TPersistent::Assign(Source);

@@ -50,6 +50,32 @@ NUMBRA_EXPORT TMatXmlTag MatXmlTagOf(std::string_view Name) noexcept;
 using TOnCalcDistanceEvent =
     std::function<void(TObject* Sender, int32_t Row1, int32_t Row2, double& Distance)>;
 
+// ---- statistics, normalisation, sorting and distances: types ----
+
+/// Distance (or similarity) between two rows of TMatrix::DistanceOfObjects.
+enum class TDistMode : uint8_t { dmJaccard, dmManhattan, dmEuclid, dmEuclidSqr, dmDice, dmUserDef };
+
+/// Display names of the distance modes, indexed by TDistMode (or its ordinal).
+struct TDistModeIds {
+  std::string_view Names[6];
+  [[nodiscard]] constexpr std::string_view operator[](TDistMode Mode) const noexcept {
+    return Names[static_cast<std::size_t>(Mode)];
+  }
+  [[nodiscard]] constexpr std::string_view operator[](std::size_t Ordinal) const noexcept {
+    return Names[Ordinal];
+  }
+};
+
+/// "Jaccard coefficient", "Manhattan", "Euclidean", "squared Euclidean",
+/// "Dice coefficient", "user defined".
+inline constexpr TDistModeIds DistModeId{{"Jaccard coefficient", "Manhattan", "Euclidean",
+                                          "squared Euclidean", "Dice coefficient", "user defined"}};
+
+/// Aggregate of TMatrix::EdgeVector.
+enum class TEdgeOp : uint8_t { eopMin, eopMax, eopSum, eopMean };
+
+// ---- end of statistics types ----
+
 /// Dense matrix of doubles, addressed 1-based as (column, row).
 ///
 /// A new matrix is 1 x 1 holding 0.0. NrOfColumns() or NrOfRows() may be 0
@@ -199,8 +225,8 @@ class NUMBRA_EXPORT TMatrix : public TComponent {
   /// Each element becomes RangeLow + (RangeHigh - RangeLow) * u, u from the
   /// runtime's uniform generator (Random()); OnChange.
   void FillRandomUniform(double RangeLow, double RangeHigh);
-  /// Each element becomes Mean + StdDev * g, g standard normal (Marsaglia's
-  /// polar method on the runtime's uniform generator); OnChange.
+  /// Each element becomes Mean + StdDev * g, g from the library's standard
+  /// normal generator GRandom (ORK_math1); OnChange.
   void FillRandomGauss(double Mean, double StdDev);
 
   // ---- checksum ---------------------------------------------------------
@@ -231,8 +257,15 @@ class NUMBRA_EXPORT TMatrix : public TComponent {
   /// False, with the matrix unchanged and no OnChange, when the file cannot
   /// be opened, the header is not four integers with 1 <= Lo <= Hi + 1, the
   /// region exceeds 2^27 elements or what the file can hold, the region does
-  /// not fit (without AdjustMatrixSize), or a value is missing or does not
-  /// convert. Text after the last value is ignored.
+  /// not fit (without AdjustMatrixSize), the new size HiC x HiR is refused
+  /// (see below), or a value is missing or does not convert. Text after the
+  /// last value is ignored.
+  ///
+  /// Sizes from files: every reader gives the matrix a size from a file only
+  /// when its storage, max(columns, 1) x max(rows, 1) elements, stays within
+  /// 2^27 and within 64 times the number of values the file holds (2^20
+  /// elements are always allowed), so that a small file cannot demand a
+  /// huge matrix.
   bool LoadFromFile(const std::string& FileName, bool AdjustMatrixSize);
   /// With AutoDetect true: reads a headerless table. Every line that holds a
   /// decimal digit is a row; its fields are separated by blanks, tabs,
@@ -264,11 +297,12 @@ class NUMBRA_EXPORT TMatrix : public TComponent {
   void SaveToStream(TFileStream* OutStream, int32_t LoC, int32_t LoR, int32_t HiC,
                     int32_t HiR) const;
   /// Reads the stream form at the stream's position. AdjustMatrixSize and
-  /// the region rules as for LoadFromFile. False, with the matrix unchanged,
-  /// no OnChange and the stream back at its starting position, for a null
-  /// stream, a wrong tag, bounds with Lo < 1 or Hi < Lo - 1, a region of
-  /// more than 2^27 elements or more than the stream holds, or a region
-  /// that does not fit. On success the stream stands after the block.
+  /// the region and size rules as for LoadFromFile. False, with the matrix
+  /// unchanged, no OnChange and the stream back at its starting position,
+  /// for a null stream, a wrong tag, bounds with Lo < 1 or Hi < Lo - 1, a
+  /// region of more than 2^27 elements or more than the stream holds, or a
+  /// region or size that is refused. On success the stream stands after the
+  /// block.
   bool LoadFromStream(TMemoryStream* InStream, bool AdjustMatrixSize);
   bool LoadFromStream(TFileStream* InStream, bool AdjustMatrixSize);
 
@@ -286,8 +320,10 @@ class NUMBRA_EXPORT TMatrix : public TComponent {
   /// Reads a file written by SaveBinary: size, elements and DataID; one
   /// OnChange. Raises EORKMatrixError, with the matrix unchanged, as
   /// "Component "<Name>": cannot open file "<FName>"", "...: "<FName>" is
-  /// not a matrix binary file" (wrong signature, version, sizes or length),
-  /// or "...: matrix binary file "<FName>" is damaged" (checksum).
+  /// not a matrix binary file" (too short, wrong signature), "...: matrix
+  /// binary file "<FName>" has unsupported version <n>", or "...: matrix
+  /// binary file "<FName>" is damaged" (sizes refused as LoadFromFile
+  /// says, a length that does not match them, a wrong checksum).
   void LoadBinary(const std::string& FName);
   /// Reads only the header: size and DataID. False, with the arguments
   /// unchanged, when the file cannot be opened or its header does not
@@ -308,10 +344,11 @@ class NUMBRA_EXPORT TMatrix : public TComponent {
   // The readers look, from where they start, for the first <matrix>
   // element, at any depth, whose dataid equals DataID (any <matrix> when
   // DataID is empty); other elements are skipped. Inside it numcols and
-  // numrows (each once, integers >= 0, at most 2^27 cells) must come before
-  // the first cell; each cell needs col and row within the size; a later
-  // cell for the same position replaces an earlier one and cells not given
-  // are 0.0; unknown elements inside are skipped. On success the matrix
+  // numrows (each once, integers >= 0, a size allowed as LoadFromFile says) must come before
+  // the first cell; each cell needs col and row within the size, every
+  // element must be given by exactly one cell (in any order), and unknown
+  // elements inside are skipped. (Memory thus grows with the cells present,
+  // never with a size that a file merely claims.) On success the matrix
   // takes the size, the values and, as its DataID, the element's dataid;
   // OnChange fires once. A reader returns false, with the matrix unchanged,
   // when no such element is found, the XML is malformed (unbalanced tags,
@@ -465,6 +502,223 @@ class NUMBRA_EXPORT TMatrix : public TComponent {
   void Diff(int32_t Order);
   /// Sum of the diagonal (ascending); 0.0 when not square.
   [[nodiscard]] double Trace() const noexcept;
+
+  // ---- statistics, normalisation, sorting and distances ----
+  // Rows are the objects and columns the variables. The ranged operations
+  // take a column range and a row range (note the argument order of each;
+  // it differs between operations) and pass them through MakeValidColRange
+  // and MakeValidRowRange; they visit their region column by column (rows
+  // ascending within a column). An empty region is one of an empty matrix.
+  // None of the statistics changes the matrix or fires OnChange.
+
+  /// Smallest and largest element of the region (NaN elements are passed
+  /// over; infinities count). When the region holds no number (empty, or
+  /// only NaN) Minimum is uc_MaxReal and Maximum is -uc_MaxReal.
+  void MinMax(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow, double& Minimum,
+              double& Maximum) const noexcept;
+  /// Sum of the region, compensated (Neumaier), so its error does not grow
+  /// with the number of elements; 0.0 for an empty region.
+  [[nodiscard]] double Sum(int32_t LoC, int32_t LoR, int32_t HiC, int32_t HiR) const noexcept;
+  /// Mean and sample variance of the region's n elements, by the stable
+  /// corrected two-pass algorithm (no loss of digits when the mean is large
+  /// beside the spread). Variance is 1.0 when n < 3 (n = 1 or 2). Both are
+  /// 0.0 for an empty region; NaN or infinite elements give a NaN variance
+  /// (and the IEEE mean).
+  void MeanVar(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow, double& Mean,
+               double& Variance) const noexcept;
+  /// Skewness sum(d^3) / n / s^3 and excess kurtosis sum(d^4) / n / s^4 - 3
+  /// of the region, d the deviations from the mean and s the sample standard
+  /// deviation (deviations taken from the accurate mean and scaled, so no
+  /// power overflows). With fewer than 2 elements both are 0; when s = 0
+  /// they are the sums sum(d^3) and sum(d^4) (0 for equal values). NaN for
+  /// non-finite elements.
+  void SkewKurt(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow, double& Skewness,
+                double& Kurtosis) const noexcept;
+  /// Bias-corrected forms of SkewKurt's S and K: S n^2 / ((n-1)(n-2)) and
+  /// (K + 3) n^2 (n+1) / ((n-1)(n-2)(n-3)) - 3 (n-1)^2 / ((n-2)(n-3)); both
+  /// 0.0 for fewer than 4 elements.
+  void SkewKurtSample(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow,
+                      double& Skewness, double& Kurtosis) const noexcept;
+  /// Geometric mean exp(sum ln x / n) of the region; 0.0 when an element is
+  /// 0 or the region is empty, NaN when an element is NaN. Raises
+  /// EORKMatrixError "Component "<Name>": negative argument passed to
+  /// GeometricMean" for a negative element.
+  [[nodiscard]] double GeometricMean(int32_t LowCol, int32_t LowRow, int32_t HighCol,
+                                     int32_t HighRow) const;
+  /// Harmonic mean n / sum(1 / x) of the region; 0.0 for an empty region.
+  /// Raises EORKMatrixError "Component "<Name>": negative or zero argument
+  /// passed to HarmonicMean" for an element that is not positive (NaN
+  /// included).
+  [[nodiscard]] double HarmonicMean(int32_t LowCol, int32_t LowRow, int32_t HighCol,
+                                    int32_t HighRow) const;
+  /// Quartiles of the region by the (n + 1) f position rule (f = 0.25, 0.5,
+  /// 0.75) with linear interpolation between the sorted values x_1..x_n: a
+  /// position below 1 gives x_1, one at or beyond n gives x_n; all three are
+  /// the value itself for n = 1. True; false with Q1 = Q2 = Q3 = 0.0 for an
+  /// empty region. Sorts a working copy with SortArray (NaN last; progress
+  /// steps included). Raises EORKMatrixError "Component "<Name>": not enough
+  /// memory on heap" when the copy cannot be had.
+  bool Quartiles(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow, double& Q1,
+                 double& Q2, double& Q3) const;
+  /// Percentile prob (in percent, clamped to 0..100; NaN counts as 0) of the
+  /// region's n elements without interpolation: the value at the 0-based
+  /// position k = Round(prob n / 100) (halves to even), at most n - 1, of
+  /// the ascending order (QuickSelect on a working copy; NaN sorts last). So
+  /// 0 gives the minimum and 100 the maximum. 0.0 for an empty region.
+  /// Memory failure as in Quartiles.
+  [[nodiscard]] double Percentile(double prob, int32_t LowCol, int32_t LowRow, int32_t HighCol,
+                                  int32_t HighRow) const;
+  /// Estimate of the percentile from SampleSize elements drawn with
+  /// replacement. SampleSize <= 0 or >= n: the exact form above. Otherwise
+  /// the runtime's generator is reseeded from the clock (Randomize) and each
+  /// draw takes a column LowCol + Random(HighCol - LowCol + 1), then a row
+  /// LowRow + Random(HighRow - LowRow + 1). When prob / 100 lies above the
+  /// fraction of negative draws but below the fraction of draws <= 0, the
+  /// result is 0.0; otherwise the value at position Round(prob SampleSize /
+  /// 100) (at most SampleSize - 1) of the sorted sample.
+  [[nodiscard]] double Percentile(double prob, int32_t LowCol, int32_t LowRow, int32_t HighCol,
+                                  int32_t HighRow, int32_t SampleSize) const;
+  /// Number of elements x of the region with RangeLow <= x <= RangeHigh
+  /// (never NaN), saturating at 2147483647.
+  [[nodiscard]] int32_t CountValues(int32_t LowCol, int32_t HighCol, int32_t LowRow,
+                                    int32_t HighRow, double RangeLow,
+                                    double RangeHigh) const noexcept;
+  /// Histogram of the region (columns LoX..HiX, rows LoY..HiY) with the
+  /// rules of TVector::Histogram: NBins = |LastBin - FirstBin| / BinWidth
+  /// rounded half to even; Histo is resized to NBins and cleared; a value
+  /// below FirstBin is underflow, one at or above LastBin + BinWidth (and
+  /// NaN) overflow, any other v goes into bin trunc((v - FirstBin) /
+  /// BinWidth) + 1, and values between the last bin and the overflow limit
+  /// go into the last bin, so the counts always add up to the number of
+  /// elements. MaxCnt is the largest bin count. False, with nothing
+  /// changed, when NBins is not in 1..500 (BinWidth 0, negative or NaN
+  /// included) or Histo is null.
+  bool Histogram(int32_t LoX, int32_t LoY, int32_t HiX, int32_t HiY, double FirstBin,
+                 double LastBin, double BinWidth, TIntVector* Histo, int32_t& Underflow,
+                 int32_t& Overflow, int32_t& MaxCnt) const;
+  /// Column means (TDims::dimRow: Means sized to NrOfColumns()) or row means
+  /// (TDims::dimColumn: sized to NrOfRows()), each the compensated sum
+  /// divided by the number of values (0.0 when there are none), written
+  /// through Means->SetVal. With no columns (rows) Means, which cannot be
+  /// emptied, is left as it is. Raises EORKMatrixError "Component "<Name>":
+  /// MeanVec: no result vector" for a null Means.
+  void MeanVec(TDims Dim, TVector* Means) const;
+  /// Pearson's correlation coefficient of all corresponding element pairs
+  /// of this matrix and OtherMat, from centred (and scaled) sums, so it
+  /// keeps its digits for data with a large common offset. 0.0 for fewer
+  /// than 3 elements, when either matrix is constant (all zero included) and
+  /// for a null OtherMat; NaN when an element is NaN or infinite. Raises
+  /// EORKMatrixError "Component "<Name>": matrices do not match" when the
+  /// sizes differ.
+  [[nodiscard]] double Correlate(const TMatrix* OtherMat) const;
+
+  // Normalisations, in place; each fires OnChange once at its end. Result
+  // vectors that are given are not resized unless stated: elements beyond
+  // their length are dropped (their SetVal ignores them).
+
+  /// For each column: Mean and Variance by MeanVar over the whole column
+  /// (so Variance is 1.0 for fewer than 3 rows); when Variance > 0 each
+  /// element becomes (x - Mean) / sqrt(Variance), otherwise the column stays.
+  /// Means[c] := Mean and StdDevs[c] := sqrt(Variance) when given.
+  void StandardizeColumns(TVector* Means, TVector* StdDevs);
+  /// The same for each row.
+  void StandardizeRows(TVector* Means, TVector* StdDevs);
+  /// For each column: q = Percentile(RefQuant, ...) and m = Percentile(50,
+  /// ...) of the column, d = |m - q|; when d > 0 each element becomes
+  /// (x - m) / d. Medians[c] := m and QuantDiffs[c] := d when given.
+  void QNormalizeColumns(double RefQuant, TVector* Medians, TVector* QuantDiffs);
+  /// The same for each row.
+  void QNormalizeRows(double RefQuant, TVector* Medians, TVector* QuantDiffs);
+  /// Subtracts from each column its mean (by MeanVar); Means, when given, is
+  /// sized to NrOfColumns() and receives the means.
+  void MeanCenterColumns(TVector* Means);
+  /// The same for each row (Means sized to NrOfRows()).
+  void MeanCenterRows(TVector* Means);
+
+  /// Position (ColIx, RowIx) of the element of the region closest to Value
+  /// (smallest |x - Value|, the first in visiting order on ties). Note the
+  /// argument order (columns, then rows). Both 0 when no element is closer
+  /// than uc_MaxDouble (an empty region, only NaN, or only infinite
+  /// differences).
+  void Find(int32_t LowCol, int32_t HighCol, int32_t LowRow, int32_t HighRow, double Value,
+            int32_t& ColIx, int32_t& RowIx) const noexcept;
+  /// Binary search for Value in column Col, which must be sorted in the
+  /// stated direction; returns the row of an exact hit or else the nearer of
+  /// the two rows that enclose Value (the upper row on a tie); 0 when the
+  /// matrix has no rows. Raises EORKMatrixError "Component "<Name>":
+  /// FindInSortedColumn: column <Col> outside 1..<NrOfColumns>".
+  [[nodiscard]] int32_t FindInSortedColumn(int32_t Col, bool ColIsAscending, double Value) const;
+
+  // Reordering; each fires OnChange once at its end (the sorts not when
+  // there is nothing to sort). The sorts are comb sorts: the gap starts at
+  // High - Low and shrinks by (gap * 100000000 div 13000) div 10000 (at
+  // least 1) before each pass; a pass exchanges the pair (i, i + gap) when it
+  // is out of order; the sort ends after a pass of gap 1 without exchange.
+  // Equal keys are never exchanged, but the order of equal keys is not kept.
+  // NaN keys sort after every number. OnSortExchange fires after every
+  // exchange, and the matrix is in its exchanged state when it fires, so a
+  // handler may read it (but must not write it). Without a handler the sorts
+  // reorder through a permutation, which gives the same result faster.
+
+  /// Sorts the rows LowRow..HighRow by the values in column SortColIx,
+  /// moving only the columns LowCol..HighCol of the rows, plus the key column
+  /// when it lies outside them. OnSortExchange(this, 2, i, j, LowCol,
+  /// HighCol) for each exchange of rows i and j. Raises EORKMatrixError
+  /// "Component "<Name>": SortRows: key column <SortColIx> outside
+  /// 1..<NrOfColumns>".
+  void SortRows(int32_t SortColIx, bool Ascending, int32_t LowCol, int32_t LowRow, int32_t HighCol,
+                int32_t HighRow);
+  /// Sorts the columns LowCol..HighCol by the values in row SortRowIx,
+  /// moving the rows LowRow..HighRow of them plus the key row.
+  /// OnSortExchange(this, 1, i, j, LowRow, HighRow) for each exchange of
+  /// columns i and j. Raises EORKMatrixError "Component "<Name>": SortCols:
+  /// key row <SortRowIx> outside 1..<NrOfRows>".
+  void SortCols(int32_t SortRowIx, bool Ascending, int32_t LowCol, int32_t LowRow, int32_t HighCol,
+                int32_t HighRow);
+  /// Reverses the order of the columns.
+  void MirrorColumns();
+  /// Reverses the order of the rows.
+  void MirrorRows();
+  /// Exchanges two whole columns. Raises EORKMatrixError "Component
+  /// "<Name>": ExchangeColumns: column <c> outside 1..<NrOfColumns>".
+  void ExchangeColumns(int32_t c1, int32_t c2);
+  /// Exchanges two whole rows. Raises EORKMatrixError "Component "<Name>":
+  /// ExchangeRows: row <r> outside 1..<NrOfRows>".
+  void ExchangeRows(int32_t r1, int32_t r2);
+
+  /// Aggregates along the rows (TOrientation::orRows: DestVec sized to
+  /// NrOfRows(), element r from row r over all columns) or along the columns
+  /// (orColumns: sized to NrOfColumns()): eopMin and eopMax the smallest and
+  /// largest value (NaN passed over; uc_MaxDouble and -uc_MaxDouble when
+  /// there is no number), eopSum the compensated sum, eopMean that sum
+  /// divided by the number of values (0.0 when there are none). Written
+  /// through DestVec->SetVal; the matrix is not changed. With no rows
+  /// (columns) DestVec is left as it is. Raises EORKMatrixError "Component
+  /// "<Name>": EdgeVector: no result vector" for a null DestVec.
+  void EdgeVector(TOrientation Orient, TEdgeOp EdgeOp, TVector* DestVec) const;
+
+  /// Distance of the rows obj1 and obj2 over all columns; a row outside the
+  /// matrix reads as zeros. With x, y the two rows: dmJaccard sum(xy) /
+  /// (sum(x^2) + sum(y^2) - sum(xy)), dmManhattan sum|x - y|, dmEuclid
+  /// sqrt(sum (x - y)^2), dmEuclidSqr sum (x - y)^2, dmDice 2 sum(xy) /
+  /// (sum(x^2) + sum(y^2)); Jaccard and Dice are similarities (1 for equal
+  /// rows that are not zero, NaN for two zero rows). dmEuclid, Jaccard and
+  /// Dice are computed with scaling where needed, so that they neither
+  /// overflow nor underflow for finite data. dmUserDef: 0.0, then
+  /// OnCalcDistance(this, obj1, obj2, Distance) when assigned (the handler
+  /// may read the matrix, not change it).
+  [[nodiscard]] double DistanceOfObjects(TDistMode Mode, int32_t obj1, int32_t obj2) const;
+  /// Fills DMat with the distances between all rows of this matrix:
+  /// DMat(i, j) = DMat(j, i) = DistanceOfObjects(Mode, i, j) (the same
+  /// values), diagonal 0.0. DMat is not resized: 0 on success, -2 when its
+  /// number of columns differs from NrOfRows(), else -1 when it is not
+  /// square (nothing written then). DMat may be this matrix. When DMat has an OnChange handler,
+  /// or for dmUserDef, the elements are written through DMat->SetVal in the
+  /// order (i, i), then (i, j), (j, i) for j = i + 1..n, for i = 1..n - 1,
+  /// and (n, n) last; otherwise directly. Raises EORKMatrixError "Component
+  /// "<Name>": CalcDistMat: no distance matrix" for a null DMat. Cost: about
+  /// 3 n^2 NrOfColumns() / 2 flops, vectorised over contiguous columns.
+  int32_t CalcDistMat(TDistMode Mode, TMatrix* DMat) const;
 
  protected:
   void AssignTo(TPersistent* Dest) override;

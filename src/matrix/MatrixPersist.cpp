@@ -101,11 +101,11 @@ struct Region {
   }
 };
 
-// Whether the region can go into a matrix of Nc x Nr (or, with adjusting,
-// whether the matrix may be resized to HiC x HiR).
+// Whether the region can go into a matrix of nc x nr, or, with adjusting,
+// whether the matrix may be resized to HiC x HiR on the word of the file.
 bool Fits(const Region& g, bool adjust, int32_t nc, int32_t nr) {
-  if (adjust) return (g.hic <= nc && g.hir <= nr) || g.hic * g.hir <= kMaxCellsFromFile;
-  return g.hic <= nc && g.hir <= nr;
+  if (g.hic <= nc && g.hir <= nr) return true;
+  return adjust && detail::PlausibleSize(g.hic, g.hir, g.Cells());
 }
 
 void PutU32(std::vector<uint8_t>& out, uint32_t v) {
@@ -119,6 +119,7 @@ uint32_t GetU32(const uint8_t* p) {
 
 // Appends doubles as 8-byte little-endian IEEE values.
 void PutDoubles(std::vector<uint8_t>& out, const double* v, std::size_t n) {
+  if (n == 0) return;  // (memcpy must not see the null data() of empty vectors)
   const std::size_t at = out.size();
   out.resize(at + 8 * n);
   uint8_t* p = out.data() + at;
@@ -133,6 +134,7 @@ void PutDoubles(std::vector<uint8_t>& out, const double* v, std::size_t n) {
 }
 
 void GetDoubles(const uint8_t* p, double* v, std::size_t n) {
+  if (n == 0) return;
   if constexpr (std::endian::native == std::endian::little) {
     std::memcpy(v, p, 8 * n);
   } else {
@@ -372,7 +374,7 @@ HeaderCheck ReadHeader(std::FILE* f, int64_t file_size, BinaryHeader& h, uint32_
   const auto cols = static_cast<int32_t>(GetU32(head + 12));
   const auto rows = static_cast<int32_t>(GetU32(head + 16));
   const uint32_t id_len = GetU32(head + 20);
-  if (cols < 0 || rows < 0 || id_len > kMaxDataIdBytes || int64_t{cols} * rows > kMaxCellsFromFile)
+  if (id_len > kMaxDataIdBytes || !detail::PlausibleSize(cols, rows, int64_t{cols} * rows))
     return HeaderCheck::kDamaged;
   if (file_size != kBinaryHeaderBytes + int64_t{id_len} + 8 * int64_t{cols} * rows + 4)
     return HeaderCheck::kDamaged;

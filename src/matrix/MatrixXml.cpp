@@ -109,11 +109,13 @@ bool TMatrix::ReadXml(const std::function<int64_t(char*, int64_t)>& Source,
     }
     if (!x.SkipElement()) return false;
   }
-  // Read its contents.
+  // Read its contents. The cells are collected as they come, so that memory
+  // grows with the data present, not with the size the element claims.
   const int32_t depth = x.Depth();
   int64_t ncols = -1;
   int64_t nrows = -1;
-  std::vector<double> values;
+  std::vector<std::pair<uint32_t, double>> cells;  // (column-major index, value)
+  bool in_order = true;
   std::string text;
   for (;;) {
     const auto t = x.Next();
@@ -126,14 +128,11 @@ bool TMatrix::ReadXml(const std::function<int64_t(char*, int64_t)>& Source,
         const bool is_cols = MatXmlTagOf(x.Name()) == TMatXmlTag::xmlMatNumCols;
         int64_t& target = is_cols ? ncols : nrows;
         int64_t v = 0;
-        if (target >= 0 || !values.empty() || !ElementText(x, text) || !ParseCount(text, v))
+        if (target >= 0 || !cells.empty() || !ElementText(x, text) || !ParseCount(text, v))
           return false;
         target = v;
-        if (ncols >= 0 && nrows >= 0) {
-          if (ncols * nrows > detail::kMaxCellsFromFile) return false;
-          detail::Allocate<EORKMatrixError>(
-              *this, kNoHeap, [&] { values.assign(static_cast<std::size_t>(ncols * nrows), 0.0); });
-        }
+        if (ncols >= 0 && nrows >= 0 && !detail::PlausibleSize(ncols, nrows, ncols * nrows))
+          return false;
         break;
       }
       case TMatXmlTag::xmlMatCell: {
@@ -147,14 +146,28 @@ bool TMatrix::ReadXml(const std::function<int64_t(char*, int64_t)>& Source,
           return false;
         double v = 0.0;
         if (!ElementText(x, text) || !detail::ParseDouble(Trim(text), v)) return false;
-        values[static_cast<std::size_t>((c - 1) * nrows + (r - 1))] = v;
+        if (static_cast<int64_t>(cells.size()) >= ncols * nrows) return false;  // a repeat
+        const auto index = static_cast<uint32_t>((c - 1) * nrows + (r - 1));
+        if (!cells.empty() && index <= cells.back().first) in_order = false;
+        detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] { cells.emplace_back(index, v); });
         break;
       }
       default:
         if (!x.SkipElement()) return false;  // unknown elements are passed over
     }
   }
-  if (ncols < 0 || nrows < 0) return false;
+  if (ncols < 0 || nrows < 0 || static_cast<int64_t>(cells.size()) != ncols * nrows) return false;
+  // Every cell exactly once: with as many cells as elements, that holds when
+  // no index repeats. (The writer's column-by-column order needs no sort.)
+  if (!in_order) {
+    std::sort(cells.begin(), cells.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t k = 1; k < cells.size(); ++k)
+      if (cells[k].first == cells[k - 1].first) return false;
+  }
+  std::vector<double> values;
+  detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] { values.resize(cells.size()); });
+  for (std::size_t k = 0; k < cells.size(); ++k) values[k] = cells[k].second;
   if (Consumed != nullptr) *Consumed = x.Consumed();
   TakeOver(static_cast<int32_t>(ncols), static_cast<int32_t>(nrows), std::move(values));
   FDataID = found_id;

@@ -1,4 +1,5 @@
 // TMatrix storage, element access, copying, filling and checksum.
+#include "ORK_math1.h"
 #include "ORK_matrix.h"
 #include "foundation/crc_detail.h"
 #include "foundation/frame_detail.h"
@@ -286,39 +287,8 @@ void TMatrix::FillRandomUniform(double RangeLow, double RangeHigh) {
   Changed();
 }
 
-namespace {
-// Standard normal deviates by Marsaglia's polar method (Knuth, TAOCP vol. 2,
-// 3.4.1 C): two per accepted pair, the second kept for the next call.
-class PolarGauss {
- public:
-  double Next() {
-    if (have_saved_) {
-      have_saved_ = false;
-      return saved_;
-    }
-    double a = 0.0;
-    double b = 0.0;
-    double s = 0.0;
-    do {
-      a = 2.0 * Random() - 1.0;
-      b = 2.0 * Random() - 1.0;
-      s = a * a + b * b;
-    } while (s >= 1.0 || s == 0.0);
-    const double f = std::sqrt(-2.0 * std::log(s) / s);
-    saved_ = a * f;
-    have_saved_ = true;
-    return b * f;
-  }
-
- private:
-  double saved_ = 0.0;
-  bool have_saved_ = false;
-};
-}  // namespace
-
 void TMatrix::FillRandomGauss(double Mean, double StdDev) {
-  PolarGauss g;
-  for (std::size_t k = 0; k < Count(); ++k) Mat[k] = Mean + StdDev * g.Next();
+  for (std::size_t k = 0; k < Count(); ++k) Mat[k] = Mean + StdDev * GRandom();
   Changed();
 }
 

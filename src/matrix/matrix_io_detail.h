@@ -13,6 +13,22 @@ namespace numbra::detail {
 /// stream declares (2^27 doubles, 1 GiB).
 inline constexpr int64_t kMaxCellsFromFile = int64_t{1} << 27;
 
+/// Whether a reader may give a matrix the size Nc x Nr on the word of a file
+/// that holds Present values: its storage (at least one column and one row,
+/// so max(Nc, 1) x max(Nr, 1) doubles) must stay within 2^27 elements and
+/// within 64 times the values present, 2^20 elements being always allowed.
+/// So a small file cannot demand a huge matrix.
+inline bool PlausibleSize(int64_t Nc, int64_t Nr, int64_t Present) {
+  constexpr int64_t kFreeGrowth = int64_t{1} << 20;
+  if (Nc < 0 || Nr < 0) return false;
+  const int64_t c = Nc > 0 ? Nc : 1;
+  const int64_t r = Nr > 0 ? Nr : 1;
+  if (c > kMaxCellsFromFile || r > kMaxCellsFromFile) return false;
+  const int64_t storage = c * r;
+  return storage <= kMaxCellsFromFile &&
+         storage <= (64 * Present > kFreeGrowth ? 64 * Present : kFreeGrowth);
+}
+
 /// The shortest text that reads back as exactly v ("inf", "-inf", "nan",
 /// "-nan" for the special values).
 std::string FormatFull(double v);

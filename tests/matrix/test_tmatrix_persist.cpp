@@ -150,6 +150,8 @@ TEST(TMatrixText, MalformedFilesFailAndChangeNothing) {
            Case{"value not a number", "1 1 2 1\n1 x\n"},
            Case{"more than the file holds", "1 1 1000 1000\n1 2 3\n"},
            Case{"beyond 2^27 cells", "1 1 65536 65536\n1\n"},
+           Case{"huge size from a small region", "2000 2000 2000 2000\n1\n"},
+           Case{"empty region, huge storage", "1 1 0 1000000000\n"},
            Case{"int32 overflow", "1 1 2147483648 1\n1\n"},
        }) {
     WriteText(f, c.text);
@@ -279,6 +281,18 @@ TEST(TMatrixStream, BadStreamsFailLeaveMatrixAndPosition) {
       {"hi below lo - 1", with(12, static_cast<uint32_t>(-5))},
       {"huge region", with(12, 0x7FFFFFFF)},
   };
+  // One value at (2000, 2000): resizing to 2000 x 2000 on its word is refused.
+  std::vector<uint8_t> lone = {'N', 'M', 'S', '1'};
+  for (int k = 0; k < 4; ++k)
+    for (const uint8_t b : {0xD0, 0x07, 0x00, 0x00}) lone.push_back(b);
+  lone.resize(lone.size() + 8, 0);
+  cases.push_back({"huge size from a small region", lone});
+  // An empty region of 0 columns and 10^9 rows: nothing to read, but the
+  // storage of one column of 10^9 rows is refused.
+  std::vector<uint8_t> tall = {'N', 'M', 'S', '1'};
+  for (const uint32_t v : {1U, 1U, 0U, 1000000000U})
+    for (int b = 0; b < 4; ++b) tall.push_back(static_cast<uint8_t>(v >> (8 * b)));
+  cases.push_back({"empty region, huge storage", tall});
   for (const auto& c : cases) {
     TMemoryStream s;
     s.Write(c.data.data(), static_cast<int64_t>(c.data.size()));
@@ -354,6 +368,18 @@ TEST(TMatrixBinary, DamagedFilesRaiseAndChangeNothing) {
            Case{"longer", bytes + "x", "matrix binary file \"F\" is damaged"},
            Case{"size field", patched(12, 7), "matrix binary file \"F\" is damaged"},
            Case{"negative size", patched(15, '\x80'), "matrix binary file \"F\" is damaged"},
+           Case{"no columns, huge storage",
+                [&] {
+                  std::string b = bytes.substr(0, 24);
+                  b[12] = 0;     // 0 columns ...
+                  b[19] = 0x10;  // ... of 2^28 + 2 rows, and no values: the length fits
+                  uint32_t crc = 0xFFFFFFFFU;  // and so does the checksum
+                  for (const char ch : b) crc = CalcNextCRC32(static_cast<uint8_t>(ch), crc);
+                  crc = ~crc;
+                  for (int k = 0; k < 4; ++k) b.push_back(static_cast<char>(crc >> (8 * k)));
+                  return b;
+                }(),
+                "matrix binary file \"F\" is damaged"},
            Case{"flipped value bit", patched(30, static_cast<char>(bytes[30] ^ 1)),
                 "matrix binary file \"F\" is damaged"},
            Case{"flipped checksum", patched(bytes.size() - 1, static_cast<char>(bytes.back() ^ 1)),
@@ -481,10 +507,27 @@ TEST(TMatrixXml, ReaderRulesAndMalformedInput) {
     bool ok;
   };
   const Case cases[] = {
-      {"sparse cells, unknown element skipped, single quotes",
+      {"cells in any order, unknown element skipped, single quotes",
        "<matrix dataid='x'><numrows>2</numrows><numcols> 2 </numcols><extra><a/>t</extra>"
-       "<cell col='2' row='1'>5</cell><cell row=\"2\" col=\"2\">&#54;</cell></matrix>",
+       "<cell col='2' row='1'>5</cell><cell row=\"2\" col=\"2\">&#54;</cell>"
+       "<cell col='1' row='2'>-1</cell><cell col='1' row='1'>+1e0</cell></matrix>",
        true},
+      {"a missing cell",
+       "<matrix><numcols>1</numcols><numrows>2</numrows>"
+       "<cell col='1' row='1'>1</cell></matrix>",
+       false},
+      {"a repeated cell",
+       "<matrix><numcols>1</numcols><numrows>2</numrows>"
+       "<cell col='1' row='1'>1</cell><cell col='1' row='1'>1</cell></matrix>",
+       false},
+      {"one cell too many",
+       "<matrix><numcols>1</numcols><numrows>1</numrows>"
+       "<cell col='1' row='1'>1</cell><cell col='1' row='1'>1</cell></matrix>",
+       false},
+      {"a large claim without cells",
+       "<matrix><numcols>10000</numcols><numrows>10000</numrows></matrix>", false},
+      {"no columns, huge storage",
+       "<matrix><numcols>0</numcols><numrows>2000000</numrows></matrix>", false},
       {"empty matrix", "<matrix><numcols>0</numcols><numrows>0</numrows></matrix>", true},
       {"cell before the size",
        "<matrix><cell col='1' row='1'>1</cell><numcols>1</numcols>"
@@ -537,7 +580,8 @@ TEST(TMatrixXml, ReaderRulesAndMalformedInput) {
   s.SetPosition(0);
   TMatrix m;
   ASSERT_TRUE(m.ReadFromXMLStream(&s, "x"));
-  EXPECT_EQ(m.GetVal(1, 1), 0.0);
+  EXPECT_EQ(m.GetVal(1, 1), 1.0);
+  EXPECT_EQ(m.GetVal(1, 2), -1.0);
   EXPECT_EQ(m.GetVal(2, 1), 5.0);
   EXPECT_EQ(m.GetVal(2, 2), 6.0);
   EXPECT_EQ(m.DataID(), "x");

@@ -7,7 +7,7 @@
 // k = Trunc(n d) + 1, the power formed by repeated squaring with a separate
 // decimal exponent so that nothing overflows. Its cost grows like m^3 log n;
 // for n beyond 10000 the limit distribution with Kolmogorov's 1/(6 sqrt n)
-// correction takes over (its error there is below 1e-4).
+// correction takes over (its error there is below 2e-5).
 #include "ORK_statis.h"
 #include "statis/statis_detail.h"
 

@@ -712,12 +712,15 @@ class NUMBRA_EXPORT TMatrix : public TComponent {
   /// DMat(i, j) = DMat(j, i) = DistanceOfObjects(Mode, i, j) (the same
   /// values), diagonal 0.0. DMat is not resized: 0 on success, -2 when its
   /// number of columns differs from NrOfRows(), else -1 when it is not
-  /// square (nothing written then). DMat may be this matrix. When DMat has an OnChange handler,
-  /// or for dmUserDef, the elements are written through DMat->SetVal in the
-  /// order (i, i), then (i, j), (j, i) for j = i + 1..n, for i = 1..n - 1,
-  /// and (n, n) last; otherwise directly. Raises EORKMatrixError "Component
-  /// "<Name>": CalcDistMat: no distance matrix" for a null DMat. Cost: about
-  /// 3 n^2 NrOfColumns() / 2 flops, vectorised over contiguous columns.
+  /// square (nothing written then). DMat may be this matrix: the distances
+  /// are those of its rows before the call (a dmUserDef handler, though,
+  /// sees the matrix while it is overwritten). When DMat has an OnChange
+  /// handler, or for dmUserDef, the elements are written through
+  /// DMat->SetVal in the order (i, i), then (i, j), (j, i) for j = i + 1..n,
+  /// for i = 1..n - 1, and (n, n) last; otherwise directly. Raises
+  /// EORKMatrixError "Component "<Name>": CalcDistMat: no distance matrix"
+  /// for a null DMat. Cost: about 3 n^2 NrOfColumns() / 2 flops, vectorised
+  /// over contiguous columns, plus writing the n^2 elements.
   int32_t CalcDistMat(TDistMode Mode, TMatrix* DMat) const;
 
  protected:

@@ -7,13 +7,15 @@
 // two (exact), which changes neither a ratio (Jaccard, Dice) nor, after
 // scaling back, the Euclidean length (vector_detail.h, EuclidOf).
 //
-// CalcDistMat computes row i against all rows j > i at once: for each column
-// k the value x(k, i) is combined with the contiguous run x(k, i+1..n) of
-// column k, accumulating into one running sum per j. The inner loop is a
-// unit-stride loop over j that the compiler vectorises, the columns stay in
-// cache between rows, and only the upper triangle is computed: the sums run
-// over k in the same ascending order as in DistanceOfObjects, so both give
-// the same values. The lower triangle is then filled by a blocked transpose.
+// CalcDistMat computes two rows i, i + 1 against all rows j > i at once, in
+// tiles of 8 partners whose 16 running sums stay in registers while k runs
+// over the columns: each step loads the contiguous run x(k, j..j+7) of
+// column k once for both rows and combines it two lanes at a time. The
+// columns stay in cache between rows. Only the upper triangle is computed,
+// straight into DMat's columns (rows j contiguous); every 8 finished columns
+// are mirrored into the lower triangle while they are still in cache. The
+// sums run over k in the same ascending order as in DistanceOfObjects, with
+// the same operations, so both give the same values.
 #include "ORK_matrix.h"
 #include "foundation/frame_detail.h"
 #include "matrix/matrix_stats_detail.h"
@@ -21,8 +23,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace numbra {
 
@@ -104,6 +112,86 @@ double PairDistance(TDistMode Mode, std::span<const double> x, std::span<const d
   }
   return 0.0;
 }
+
+// Pairs of doubles as one vector value (GCC and clang vector extension;
+// SSE2 on x86-64, plain scalar code elsewhere). Loads and stores go through
+// memcpy, so no alignment is assumed.
+typedef double V2 __attribute__((vector_size(16)));
+typedef int64_t V2i __attribute__((vector_size(16)));
+
+inline V2 Load2(const double* p) {
+  V2 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline void Store2(double* p, V2 v) { std::memcpy(p, &v, sizeof v); }
+
+// The element-wise terms of the sums, for a scalar and for two lanes (the
+// same operations in both, so lanes and scalars give the same bits).
+struct AbsDiff {
+  static double Term(double x, double y) { return std::fabs(x - y); }
+  static V2 Term(V2 x, V2 y) {
+    const V2 d = x - y;
+    const V2i magnitude = {INT64_MAX, INT64_MAX};  // clears the sign bit, as fabs
+    return (V2)((V2i)d & magnitude);
+  }
+};
+struct SqrDiff {
+  static double Term(double x, double y) {
+    const double d = x - y;
+    return d * d;
+  }
+  static V2 Term(V2 x, V2 y) {
+    const V2 d = x - y;
+    return d * d;
+  }
+};
+struct Product {
+  static double Term(double x, double y) { return x * y; }
+  static V2 Term(V2 x, V2 y) { return x * y; }
+};
+
+// The sums over k of Op(x(k, i), x(k, j)) and Op(x(k, i + 1), x(k, j)) for
+// all j > i, into a0[j] and a1[j] (a1[i + 1] receives the sum of row i + 1
+// with itself). Src holds NC columns of NN rows. Tiles of 2 rows by 8
+// partners keep their 16 sums in registers over all k, so each value of a
+// partner row is loaded once per two rows and the partners are processed
+// two at a time. Each sum runs over k ascending, as in PairDistance, so the
+// results are the same bits.
+template <class Op>
+void PairSums(const double* src, std::size_t nn, std::size_t nc, std::size_t i, double* a0,
+              double* a1) {
+  std::size_t j = i + 1;
+  for (; j + 8 <= nn; j += 8) {
+    V2 s0[4] = {};
+    V2 s1[4] = {};
+    for (std::size_t k = 0; k < nc; ++k) {
+      const double* c = src + k * nn;
+      const V2 x0 = {c[i], c[i]};
+      const V2 x1 = {c[i + 1], c[i + 1]};
+      for (int t = 0; t < 4; ++t) {
+        const V2 y = Load2(c + j + 2 * t);
+        s0[t] += Op::Term(x0, y);
+        s1[t] += Op::Term(x1, y);
+      }
+    }
+    for (int t = 0; t < 4; ++t) {
+      Store2(a0 + j + 2 * t, s0[t]);
+      Store2(a1 + j + 2 * t, s1[t]);
+    }
+  }
+  for (; j < nn; ++j) {
+    double s0 = 0.0;
+    double s1 = 0.0;
+    for (std::size_t k = 0; k < nc; ++k) {
+      const double* c = src + k * nn;
+      s0 += Op::Term(c[i], c[j]);
+      s1 += Op::Term(c[i + 1], c[j]);
+    }
+    a0[j] = s0;
+    a1[j] = s1;
+  }
+}
 }  // namespace
 
 double TMatrix::DistanceOfObjects(TDistMode Mode, int32_t obj1, int32_t obj2) const {
@@ -143,8 +231,8 @@ int32_t TMatrix::CalcDistMat(TDistMode Mode, TMatrix* DMat) const {
     detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] { copy.assign(Mat.begin(), Mat.end()); });
   const double* src = DMat == this ? copy.data() : Mat.data();
   const auto col = [&](std::size_t k) { return src + k * nn; };  // column k+1 (n > 0 here)
-  const auto row = [&](std::size_t r, std::vector<double>& out) {
-    for (std::size_t k = 0; k < nc; ++k) out[k] = col(k)[r];
+  const auto row = [&](std::size_t r, std::vector<double>& dst) {
+    for (std::size_t k = 0; k < nc; ++k) dst[k] = col(k)[r];
   };
 
   // Elements go through SetVal in the documented order when someone may
@@ -168,13 +256,17 @@ int32_t TMatrix::CalcDistMat(TDistMode Mode, TMatrix* DMat) const {
   if (n == 0) return 0;
 
   std::vector<double> acc;
+  std::vector<double> acc1;
   std::vector<double> norm2;   // sum of squares of each row (Jaccard, Dice)
   std::vector<double> maxabs;  // largest magnitude of each row (Jaccard, Dice)
   std::vector<double> xi;
   std::vector<double> xj;
   const bool products = Mode == TDistMode::dmJaccard || Mode == TDistMode::dmDice;
   detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] {
-    acc.resize(nn);
+    if (ordered) {
+      acc.resize(nn);
+      acc1.resize(nn);
+    }
     xi.resize(nc);
     xj.resize(nc);
     if (products) {
@@ -194,31 +286,9 @@ int32_t TMatrix::CalcDistMat(TDistMode Mode, TMatrix* DMat) const {
   }
 
   double* out = DMat->Mat.data();
-  for (std::size_t i = 0; i + 1 < nn; ++i) {
-    // acc[j] for j > i: the running sums of row i against row j.
-    double* __restrict a = acc.data();
-    std::fill(a + i + 1, a + nn, 0.0);
-    for (std::size_t k = 0; k < nc; ++k) {
-      const double* __restrict c = col(k);
-      const double x = c[i];
-      switch (Mode) {
-        case TDistMode::dmManhattan:
-          for (std::size_t j = i + 1; j < nn; ++j) a[j] += std::fabs(x - c[j]);
-          break;
-        case TDistMode::dmEuclid:
-        case TDistMode::dmEuclidSqr:
-          for (std::size_t j = i + 1; j < nn; ++j) {
-            const double d = x - c[j];
-            a[j] += d * d;
-          }
-          break;
-        default:  // Jaccard, Dice
-          for (std::size_t j = i + 1; j < nn; ++j) a[j] += x * c[j];
-          break;
-      }
-    }
-    // Finish the distances of row i; pairs that need the careful form are
-    // computed again from the gathered rows.
+  // Pairs that need the careful form are computed again from the gathered
+  // rows; the others are finished from their sums.
+  const auto finish = [&](std::size_t i, double* a) {
     bool have_xi = false;
     const auto careful = [&](std::size_t j) {
       if (!have_xi) {
@@ -227,42 +297,89 @@ int32_t TMatrix::CalcDistMat(TDistMode Mode, TMatrix* DMat) const {
       }
       row(j, xj);
     };
-    for (std::size_t j = i + 1; j < nn; ++j) {
-      switch (Mode) {
-        case TDistMode::dmEuclid:
-          if (!(a[j] >= std::numeric_limits<double>::min() &&
-                a[j] <= std::numeric_limits<double>::max())) {
-            careful(j);
-            a[j] = detail::EuclidOf(std::span<const double>(xi), std::span<const double>(xj));
-          } else {
-            a[j] = std::sqrt(a[j]);
-          }
-          break;
-        case TDistMode::dmJaccard:
-        case TDistMode::dmDice:
-          if (NeedsScaling(std::max(maxabs[i], maxabs[j]))) {
-            careful(j);
-            a[j] = PairDistance(Mode, xi, xj);
-          } else {
-            a[j] = Similarity(Mode, a[j], norm2[i], norm2[j]);
-          }
-          break;
-        default:
-          break;
+    if (Mode == TDistMode::dmEuclid) {
+      const auto in_range = [](double v) {
+        return v >= std::numeric_limits<double>::min() && v <= std::numeric_limits<double>::max();
+      };
+      const auto one = [&](std::size_t j) {
+        if (in_range(a[j])) return std::sqrt(a[j]);
+        careful(j);
+        return detail::EuclidOf(std::span<const double>(xi), std::span<const double>(xj));
+      };
+      std::size_t j = i + 1;
+#if defined(__SSE2__)
+      // Two square roots at a time where no pair needs the careful form
+      // (sqrtpd rounds exactly as sqrtsd: both are correctly rounded).
+      for (; j + 2 <= nn; j += 2) {
+        if (in_range(a[j]) && in_range(a[j + 1])) {
+          _mm_storeu_pd(a + j, _mm_sqrt_pd(_mm_loadu_pd(a + j)));
+        } else {
+          a[j] = one(j);
+          a[j + 1] = one(j + 1);
+        }
+      }
+#endif
+      for (; j < nn; ++j) a[j] = one(j);
+    } else if (Mode == TDistMode::dmJaccard || Mode == TDistMode::dmDice) {
+      for (std::size_t j = i + 1; j < nn; ++j) {
+        if (NeedsScaling(std::max(maxabs[i], maxabs[j]))) {
+          careful(j);
+          a[j] = PairDistance(Mode, xi, xj);
+        } else {
+          a[j] = Similarity(Mode, a[j], norm2[i], norm2[j]);
+        }
       }
     }
+  };
+  const auto emit = [&](std::size_t i, const double* a) {
+    const auto ci = static_cast<int32_t>(i) + 1;
+    DMat->SetVal(ci, ci, 0.0);
+    for (std::size_t j = i + 1; j < nn; ++j) {
+      DMat->SetVal(ci, static_cast<int32_t>(j) + 1, a[j]);
+      DMat->SetVal(static_cast<int32_t>(j) + 1, ci, a[j]);
+    }
+  };
+  // The lower triangle: element (j, r) := (r, j) for j > r, for the
+  // columns r = R0..R1-1 once they are finished. Done every 8 columns, while
+  // they are still in cache: the reads run down 8 columns at once and each
+  // write fills 8 neighbouring elements of one column.
+  std::size_t mirrored = 0;
+  const auto mirror = [&](std::size_t r0, std::size_t r1) {
+    for (std::size_t j = r0 + 1; j < nn; ++j) {
+      double* dst = out + j * nn;
+      const std::size_t rend = std::min(r1, j);
+      for (std::size_t r = r0; r < rend; ++r) dst[r] = out[r * nn + j];
+    }
+    mirrored = r1;
+  };
+  // Two rows i, i + 1 at a time against all rows j > i: the sums of each
+  // pair go to a0[j] and a1[j] -- the columns i and i + 1 of DMat (rows j
+  // contiguous) when it is written directly, else two scratch rows.
+  for (std::size_t i = 0; i + 1 < nn; i += 2) {
+    double* a0 = ordered ? acc.data() : out + i * nn;
+    double* a1 = ordered ? acc1.data() : out + (i + 1) * nn;
+    switch (Mode) {
+      case TDistMode::dmManhattan:
+        PairSums<AbsDiff>(src, nn, nc, i, a0, a1);
+        break;
+      case TDistMode::dmEuclid:
+      case TDistMode::dmEuclidSqr:
+        PairSums<SqrDiff>(src, nn, nc, i, a0, a1);
+        break;
+      default:  // Jaccard, Dice
+        PairSums<Product>(src, nn, nc, i, a0, a1);
+        break;
+    }
+    const bool second = i + 2 < nn;  // row i + 1 has partners
+    finish(i, a0);
+    if (second) finish(i + 1, a1);
     if (ordered) {
-      const auto ci = static_cast<int32_t>(i) + 1;
-      DMat->SetVal(ci, ci, 0.0);
-      for (std::size_t j = i + 1; j < nn; ++j) {
-        DMat->SetVal(ci, static_cast<int32_t>(j) + 1, a[j]);
-        DMat->SetVal(static_cast<int32_t>(j) + 1, ci, a[j]);
-      }
+      emit(i, a0);
+      if (second) emit(i + 1, a1);
     } else {
-      // Column i + 1 of DMat, rows i + 1..n: a contiguous run.
-      double* d = out + i * nn;
-      d[i] = 0.0;
-      std::copy(a + i + 1, a + nn, d + i + 1);
+      a0[i] = 0.0;  // the diagonal
+      a1[i + 1] = 0.0;
+      if (i + 2 - mirrored >= 8) mirror(mirrored, i + 2);
     }
   }
   if (ordered) {
@@ -270,16 +387,7 @@ int32_t TMatrix::CalcDistMat(TDistMode Mode, TMatrix* DMat) const {
     return 0;
   }
   out[nn * nn - 1] = 0.0;
-  // Mirror: element (j, i) := (i, j) for j > i, in tiles that fit in cache.
-  constexpr std::size_t kTile = 32;
-  for (std::size_t i0 = 0; i0 < nn; i0 += kTile) {
-    for (std::size_t j0 = i0; j0 < nn; j0 += kTile) {
-      const std::size_t i1 = std::min(nn, i0 + kTile);
-      const std::size_t j1 = std::min(nn, j0 + kTile);
-      for (std::size_t j = j0; j < j1; ++j)
-        for (std::size_t i = i0; i < std::min(i1, j); ++i) out[j * nn + i] = out[i * nn + j];
-    }
-  }
+  mirror(mirrored, nn);
   return 0;
 }
 

@@ -253,7 +253,7 @@ double TMatrix::Correlate(const TMatrix* OtherMat) const {
   if (OtherMat->FNCol != FNCol || OtherMat->FNRow != FNRow)
     throw EORKMatrixError(detail::ComponentMsg(*this, "matrices do not match"));
   if (Count() < 3) return 0.0;
-  return detail::PearsonOf(Values(), OtherMat->Values());
+  return detail::PearsonCorrectedOf(Values(), OtherMat->Values());
 }
 
 // ---- normalisations ----------------------------------------------------------

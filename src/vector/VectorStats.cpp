@@ -111,45 +111,18 @@ double TVector::Percentile(double prob, int32_t LowElem, int32_t HighElem) const
 bool TVector::Histogram(int32_t FirstElem, int32_t LastElem, double FirstBin, double LastBin,
                         double BinWidth, TIntVector* Histo, int32_t& Underflow, int32_t& Overflow,
                         int32_t& MaxCnt) const {
-  if (Histo == nullptr) return false;
-  const double bins = std::nearbyint(std::fabs(LastBin - FirstBin) / BinWidth);
-  // Also rejects a BinWidth of 0 (infinite count), a negative one and NaN.
-  if (!(bins >= 1 && bins <= 500)) return false;
-  const auto nbins = static_cast<int32_t>(bins);
-  if (Histo->NrOfElem() != nbins) Histo->Resize(nbins);
-  Histo->Clear();
-  Underflow = 0;
-  Overflow = 0;
-  MaxCnt = 0;
-  const double limit = LastBin + BinWidth;
-  std::vector<int32_t> counts(static_cast<std::size_t>(nbins), 0);
-  auto count = [&](double v, int64_t times) {
-    if (v < FirstBin) {
-      detail::AddSaturated(Underflow, times);
-    } else if (!(v < limit)) {  // at or above the limit, and NaN
-      detail::AddSaturated(Overflow, times);
-    } else {
-      const double b = std::trunc((v - FirstBin) / BinWidth);
-      const auto bin = b >= nbins ? nbins - 1 : static_cast<int32_t>(b);
-      detail::AddSaturated(counts[static_cast<std::size_t>(bin)], times);
-    }
-  };
-  if (FirstElem <= LastElem) {
-    // Positions outside the vector read as 0: count them in one go instead
-    // of walking up to 2^32 positions.
-    const int64_t lo = std::max<int64_t>(FirstElem, 1);
-    const int64_t hi = std::min<int64_t>(LastElem, FNElem);
-    const int64_t inside = hi >= lo ? hi - lo + 1 : 0;
-    const int64_t outside = int64_t{LastElem} - FirstElem + 1 - inside;
-    if (outside > 0) count(0.0, outside);
-    for (int64_t i = lo; i <= hi; ++i) count(FVec[static_cast<std::size_t>(i) - 1], 1);
-  }
-  for (int32_t b = 0; b < nbins; ++b) {
-    const int32_t c = counts[static_cast<std::size_t>(b)];
-    if (c != 0) Histo->SetVal(b + 1, c);
-    MaxCnt = std::max(MaxCnt, c);
-  }
-  return true;
+  return detail::HistogramVisit(
+      FirstBin, LastBin, BinWidth, Histo, Underflow, Overflow, MaxCnt, [&](auto&& count) {
+        if (FirstElem > LastElem) return;
+        // Positions outside the vector read as 0: count them in one go
+        // instead of walking up to 2^32 positions.
+        const int64_t lo = std::max<int64_t>(FirstElem, 1);
+        const int64_t hi = std::min<int64_t>(LastElem, FNElem);
+        const int64_t inside = hi >= lo ? hi - lo + 1 : 0;
+        const int64_t outside = int64_t{LastElem} - FirstElem + 1 - inside;
+        if (outside > 0) count(0.0, outside);
+        for (int64_t i = lo; i <= hi; ++i) count(FVec[static_cast<std::size_t>(i) - 1], 1);
+      });
 }
 
 double TVector::Integrate(double BoundLow, double BoundHigh, TIntegMethod Method) const noexcept {

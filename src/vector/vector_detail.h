@@ -5,6 +5,7 @@
 #pragma once
 
 #include "ORK_math1.h"
+#include "ORK_vector.h"
 #include "foundation/frame_detail.h"
 #include "foundation/stats_detail.h"
 
@@ -94,6 +95,26 @@ inline MeanSSD FastMeanAndSSD(std::span<const double> Data) {
   return r;
 }
 
+/// The values of a span as a visitor (see MeanAndSSDVisit), so that every
+/// *Visit helper below serves contiguous data too.
+template <class T>
+auto SpanVisitor(std::span<const T> Data) {
+  return [Data](auto&& f) {
+    for (const T& v : Data) f(v);
+  };
+}
+
+/// Mean and variance with the vectors' rules over the values that Visit
+/// enumerates (any order, several passes): variance 1.0 for fewer than 3
+/// values, otherwise the sample variance from the stable kernel. For the
+/// blocks of a matrix, which are not one contiguous range.
+template <class Visit>
+void MeanVarVisit(Visit&& visit, double& Mean, double& Variance) {
+  const MeanSSD r = MeanAndSSDVisit(visit);
+  Mean = r.mean;
+  Variance = r.n < 3 ? 1.0 : r.Variance(1);
+}
+
 /// Mean and variance with the vectors' rules: variance 1.0 for fewer than 3
 /// values, otherwise the sample variance from the stable kernel.
 template <class T>
@@ -107,41 +128,43 @@ void MeanVarOf(std::span<const T> Data, double& Mean, double& Variance) {
   Variance = r.n < 3 ? 1.0 : r.Variance(1);
 }
 
-/// Skewness, kurtosis and count with the vectors' rules (see
-/// TVector::SkewKurt). Deviations from the accurate mean are scaled by a
-/// power of two so that their fourth powers cannot overflow; the quotients
-/// are scale-free and the raw sums (the result when s = 0) are scaled back
-/// exactly.
-template <class T>
-void SkewKurtOf(std::span<const T> Data, double& Skewness, double& Kurtosis, int32_t& NumData) {
+/// Skewness and kurtosis (population moments over the sample standard
+/// deviation, see TVector::SkewKurt) of the values that Visit enumerates;
+/// returns their count. Both results are 0 when there are fewer than
+/// MinCount values (the vectors use 4, the matrices 2). Deviations from the
+/// accurate mean are scaled by a power of two so that their fourth powers
+/// cannot overflow; the quotients are scale-free and the raw sums (the
+/// result when s = 0) are scaled back exactly. Non-finite data give NaN.
+template <class Visit>
+std::size_t SkewKurtVisit(Visit&& visit, std::size_t MinCount, double& Skewness, double& Kurtosis) {
   Skewness = 0.0;
   Kurtosis = 0.0;
-  NumData = static_cast<int32_t>(Data.size());
-  const std::size_t n_items = Data.size();
-  if (n_items < 4) return;
+  const MeanSSD ms = MeanAndSSDVisit(visit);
+  const std::size_t n_items = ms.n;
+  if (n_items < MinCount || n_items == 0) return n_items;
   const double n = static_cast<double>(n_items);
-  const double m = MeanAndSSD(Data).mean;
+  const double m = ms.mean;
   double max_dev = 0.0;
   bool finite = std::isfinite(m);
-  for (const T& v : Data) {
+  visit([&](auto v) {
     const double d = std::fabs(static_cast<double>(v) - m);
     if (d > max_dev) max_dev = d;
     if (!(d <= std::numeric_limits<double>::max())) finite = false;
-  }
+  });
   if (!finite) {
     Skewness = Kurtosis = std::numeric_limits<double>::quiet_NaN();
-    return;
+    return n_items;
   }
   const int e = max_dev > 0 ? std::ilogb(max_dev) : 0;
   double s1 = 0, s2 = 0, s3 = 0, s4 = 0;
-  for (const T& v : Data) {
+  visit([&](auto v) {
     const double d = std::ldexp(static_cast<double>(v) - m, -e);
     const double d2 = d * d;
     s1 += d;
     s2 += d2;
     s3 += d2 * d;
     s4 += d2 * d2;
-  }
+  });
   // m carries the rounding error of the mean (up to half a unit in its last
   // place, which is large beside the spread when the data sit far from 0).
   // Shift the sums to the exact mean of the data, m + delta with delta =
@@ -151,15 +174,25 @@ void SkewKurtOf(std::span<const T> Data, double& Skewness, double& Kurtosis, int
   const double m3 = s3 - 3 * delta * s2 + 2 * n * delta * delta * delta;
   const double m4 =
       s4 - 4 * delta * s3 + 6 * delta * delta * s2 - 3 * n * delta * delta * delta * delta;
-  const double var = m2 / (n - 1);
+  // A single value has no spread (and n - 1 = 0): its moment sums are 0.
+  const double var = n_items > 1 ? m2 / (n - 1) : 0.0;
   const double s = std::sqrt(std::max(var, 0.0));
   if (s == 0.0) {
     Skewness = std::ldexp(m3, 3 * e);
     Kurtosis = std::ldexp(m4, 4 * e);
-    return;
+    return n_items;
   }
   Skewness = m3 / n / (s * s * s);
   Kurtosis = m4 / n / (s * s * s * s) - 3.0;
+  return n_items;
+}
+
+/// Skewness, kurtosis and count with the vectors' rules (see
+/// TVector::SkewKurt): both 0 for fewer than 4 values.
+template <class T>
+void SkewKurtOf(std::span<const T> Data, double& Skewness, double& Kurtosis, int32_t& NumData) {
+  NumData = static_cast<int32_t>(Data.size());
+  SkewKurtVisit(SpanVisitor(Data), 4, Skewness, Kurtosis);
 }
 
 /// Small-sample corrections of SkewKurtSample from SkewKurtIntern's values.
@@ -176,28 +209,48 @@ inline void SampleCorrection(double G, double K, int32_t NumData, double& Skewne
   Skewness = G * n * n / ((n - 1) * (n - 2));
 }
 
+/// Geometric mean of the values that Visit enumerates, exp(sum ln x / n):
+/// a negative value raises Exc "Component "<Name>": negative argument passed
+/// to GeometricMean", a zero gives 0. NaN data give NaN; no values give NaN.
+template <class Exc, class Visit>
+double GeometricMeanVisit(Visit&& visit, const corvel::TComponent& C) {
+  bool zero = false;
+  std::size_t n = 0;
+  visit([&](auto v) {
+    if (v < 0) throw Exc(ComponentMsg(C, "negative argument passed to GeometricMean"));
+    if (v == 0) zero = true;
+    ++n;
+  });
+  if (zero) return 0.0;
+  double s = 0.0;
+  visit([&](auto v) { s += std::log(static_cast<double>(v)); });
+  return std::exp(s / static_cast<double>(n));
+}
+
+/// Harmonic mean n / sum(1 / x) of the values that Visit enumerates; a value
+/// that is not positive (NaN included) raises Exc "Component "<Name>":
+/// negative or zero argument passed to HarmonicMean".
+template <class Exc, class Visit>
+double HarmonicMeanVisit(Visit&& visit, const corvel::TComponent& C) {
+  double s = 0.0;
+  std::size_t n = 0;
+  visit([&](auto v) {
+    if (!(v > 0)) throw Exc(ComponentMsg(C, "negative or zero argument passed to HarmonicMean"));
+    s += 1.0 / static_cast<double>(v);
+    ++n;
+  });
+  return static_cast<double>(n) / s;
+}
+
 /// Geometric mean with the vectors' rules; Name is the component's.
 template <class T, class Exc>
 double GeometricMeanOf(std::span<const T> Data, const corvel::TComponent& C) {
-  bool zero = false;
-  for (const T& v : Data) {
-    if (v < 0) throw Exc(ComponentMsg(C, "negative argument passed to GeometricMean"));
-    if (v == 0) zero = true;
-  }
-  if (zero) return 0.0;
-  double s = 0.0;
-  for (const T& v : Data) s += std::log(static_cast<double>(v));
-  return std::exp(s / static_cast<double>(Data.size()));
+  return GeometricMeanVisit<Exc>(SpanVisitor(Data), C);
 }
 
 template <class T, class Exc>
 double HarmonicMeanOf(std::span<const T> Data, const corvel::TComponent& C) {
-  double s = 0.0;
-  for (const T& v : Data) {
-    if (!(v > 0)) throw Exc(ComponentMsg(C, "negative or zero argument passed to HarmonicMean"));
-    s += 1.0 / static_cast<double>(v);
-  }
-  return static_cast<double>(Data.size()) / s;
+  return HarmonicMeanVisit<Exc>(SpanVisitor(Data), C);
 }
 
 /// Extremes with strict comparisons from the given start values; indices
@@ -368,6 +421,47 @@ double PearsonOf(std::span<const T> X, std::span<const T> Y) {
   return sxy / (std::sqrt(qx) * std::sqrt(qy));
 }
 
+/// PearsonOf with the first-order correction of the corrected two-pass
+/// algorithm: the deviations are taken from the rounded means, whose error
+/// (up to half a unit in the last place of the mean, large beside the
+/// spread when the data sit far from 0) would enter the sum of products as
+/// n dx dy; subtracting S1x S1y / n (S1 = sum of the deviations) removes it,
+/// as MeanAndSSD does for the variance. So r keeps about all its digits for
+/// data with a large common offset, where PearsonOf keeps about
+/// 16 - log10(|offset / spread|^2 / |r|) of them. Same rules otherwise.
+template <class T>
+double PearsonCorrectedOf(std::span<const T> X, std::span<const T> Y) {
+  const std::size_t n = X.size();
+  if (n != Y.size() || n < 2) return 0.0;
+  bool x_nonzero = false;
+  bool y_nonzero = false;
+  for (std::size_t k = 0; k < n; ++k) {
+    x_nonzero = x_nonzero || X[k] != 0;
+    y_nonzero = y_nonzero || Y[k] != 0;
+  }
+  if (!x_nonzero || !y_nonzero) return 0.0;
+  const MeanSSD rx = MeanAndSSD(X);
+  const MeanSSD ry = MeanAndSSD(Y);
+  if (!rx.finite || !ry.finite) return std::numeric_limits<double>::quiet_NaN();
+  // Scale the deviations by powers of two so no product overflows.
+  double s1x = 0, s1y = 0, qx = 0, qy = 0, sxy = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    const double dx = std::ldexp(static_cast<double>(X[k]) - rx.mean, -rx.exp2);
+    const double dy = std::ldexp(static_cast<double>(Y[k]) - ry.mean, -ry.exp2);
+    s1x += dx;
+    s1y += dy;
+    qx += dx * dx;
+    qy += dy * dy;
+    sxy += dx * dy;
+  }
+  const double nd = static_cast<double>(n);
+  qx -= s1x * s1x / nd;
+  qy -= s1y * s1y / nd;
+  sxy -= s1x * s1y / nd;
+  if (!(qx > 0) || !(qy > 0)) return 0.0;
+  return sxy / (std::sqrt(qx) * std::sqrt(qy));
+}
+
 /// sqrt(sum (X - Y)^2), scaled by the largest difference (no overflow).
 template <class T>
 double EuclidOf(std::span<const T> X, std::span<const T> Y) {
@@ -478,6 +572,50 @@ void ShuffleAll(std::vector<T>& Data) {
 inline void AddSaturated(int32_t& Count, int64_t Times) {
   Count = static_cast<int32_t>(
       std::min<int64_t>(std::numeric_limits<int32_t>::max(), int64_t{Count} + Times));
+}
+
+/// The histogram of doubles shared by TVector and TMatrix (see
+/// TVector::Histogram for the rules): NBins = |LastBin - FirstBin| / BinWidth
+/// rounded half to even must lie in 1..500 and Histo must exist, else the
+/// result is false and nothing changes. Histo is resized to NBins and
+/// cleared; a value below FirstBin is underflow, one at or above LastBin +
+/// BinWidth (and NaN) overflow, any other value v goes into bin
+/// trunc((v - FirstBin) / BinWidth) + 1, or into the last bin when that lies
+/// beyond it, so every value is counted exactly once. Visit(count) must call
+/// count(value, times) for the values (times >= 1 occurrences of value);
+/// counts saturate at the largest 32-bit count.
+template <class Visit>
+bool HistogramVisit(double FirstBin, double LastBin, double BinWidth, TIntVector* Histo,
+                    int32_t& Underflow, int32_t& Overflow, int32_t& MaxCnt, Visit&& visit) {
+  if (Histo == nullptr) return false;
+  const double bins = std::nearbyint(std::fabs(LastBin - FirstBin) / BinWidth);
+  // Also rejects a BinWidth of 0 (infinite count), a negative one and NaN.
+  if (!(bins >= 1 && bins <= 500)) return false;
+  const auto nbins = static_cast<int32_t>(bins);
+  if (Histo->NrOfElem() != nbins) Histo->Resize(nbins);
+  Histo->Clear();
+  Underflow = 0;
+  Overflow = 0;
+  MaxCnt = 0;
+  const double limit = LastBin + BinWidth;
+  std::vector<int32_t> counts(static_cast<std::size_t>(nbins), 0);
+  visit([&](double v, int64_t times) {
+    if (v < FirstBin) {
+      AddSaturated(Underflow, times);
+    } else if (!(v < limit)) {  // at or above the limit, and NaN
+      AddSaturated(Overflow, times);
+    } else {
+      const double b = std::trunc((v - FirstBin) / BinWidth);
+      const auto bin = b >= nbins ? nbins - 1 : static_cast<int32_t>(b);
+      AddSaturated(counts[static_cast<std::size_t>(bin)], times);
+    }
+  });
+  for (int32_t b = 0; b < nbins; ++b) {
+    const int32_t c = counts[static_cast<std::size_t>(b)];
+    if (c != 0) Histo->SetVal(b + 1, c);
+    MaxCnt = std::max(MaxCnt, c);
+  }
+  return true;
 }
 
 /// Whether a reader may grow a vector to NewCount on the word of a header

@@ -19,13 +19,13 @@ using numbra_test::TempDir;
 using numbra_test::WriteText;
 
 namespace {
-struct Run {
+struct CliOut {
   int status = -1;
   std::string out;
   std::string err;
 };
 
-Run Cli(const TempDir& dir, const std::string& args) {
+CliOut Cli(const TempDir& dir, const std::string& args) {
   const std::string out = dir.File("stdout");
   const std::string err = dir.File("stderr");
   const int raw =
@@ -59,7 +59,7 @@ TEST(CliDescribe, CsvWithHeaderAndMissingValues) {
             "2,,NA\n"
             "3,30,6\n"
             "4,40,\n");
-  const Run r = Cli(dir, "describe " + dir.File("t.csv"));
+  const CliOut r = Cli(dir, "describe " + dir.File("t.csv"));
   ASSERT_EQ(r.status, 0) << r.err;
   const auto w = Words(r.out);
   ASSERT_EQ(w.size(), 4u) << r.out;
@@ -90,14 +90,14 @@ TEST(CliDescribe, MatrixTextFormAndErrors) {
   numbra::TMatrix m;
   matrix_stats_test::SetRows(m, {{1, 5}, {2, 5}, {3, 5}});
   ASSERT_TRUE(m.StoreOnFile(0, 0, 0, 0, dir.File("m.txt")));
-  const Run r = Cli(dir, "describe " + dir.File("m.txt"));
+  const CliOut r = Cli(dir, "describe " + dir.File("m.txt"));
   ASSERT_EQ(r.status, 0) << r.err;
   const auto w = Words(r.out);
   ASSERT_EQ(w.size(), 3u) << r.out;
   EXPECT_EQ((std::vector<std::string>{"1", "3", "2", "1", "1", "1", "2", "3", "3"}), w[1]);
   EXPECT_EQ((std::vector<std::string>{"2", "3", "5", "0", "5", "5", "5", "5", "5"}), w[2]);
   WriteText(dir.File("ragged.csv"), "1,2\n3\n");
-  Run bad = Cli(dir, "describe " + dir.File("ragged.csv"));
+  CliOut bad = Cli(dir, "describe " + dir.File("ragged.csv"));
   EXPECT_EQ(bad.status, 2);
   EXPECT_NE(bad.err.find("line 2: 1 fields, expected 2"), std::string::npos) << bad.err;
   WriteText(dir.File("word.csv"), "x,y\n1,2\n3,abc\n");
@@ -111,7 +111,7 @@ TEST(CliDescribe, MatrixTextFormAndErrors) {
 TEST(CliDistances, PrintsAndWritesTheDistanceMatrix) {
   TempDir dir;
   WriteText(dir.File("p.csv"), "x;y\n0;0\n3;4\n6;8\n");
-  Run r = Cli(dir, "distances " + dir.File("p.csv"));
+  CliOut r = Cli(dir, "distances " + dir.File("p.csv"));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "0 5 10\n5 0 5\n10 5 0\n");
   r = Cli(dir, "distances " + dir.File("p.csv") + " --mode manhattan");

@@ -445,7 +445,7 @@ class NUMBRA_EXPORT TMatrix : public TComponent {
   /// 0.0 for a non-square matrix and when the factorisation fails (a zero
   /// row or a pivot below 1e-100); 1.0 for a 0 x 0 matrix. No OnChange, no
   /// progress steps.
-  [[nodiscard]] double Determinant();
+  [[nodiscard]] double Determinant() const;
   /// Factorises A into MatL (unit lower triangular) and MatU (upper
   /// triangular) with MatL * MatU = A with its rows permuted. MatL is
   /// resized to n x n and filled with 0.0 (its OnChange fires), MatU becomes
@@ -477,7 +477,7 @@ class NUMBRA_EXPORT TMatrix : public TComponent {
   /// when the iteration does not converge (non-finite elements included) or
   /// is aborted, and "Component "<Name>": spectral norm of a non-square
   /// matrix" for a non-square A.
-  [[nodiscard]] double Norm(TNormType nt);
+  [[nodiscard]] double Norm(TNormType nt) const;
   /// Balances a square A in place by similarity scaling: each pass scales,
   /// for i = 1..n, row i by 1/f and column i by f with f = sqrt(r / c), r
   /// and c the off-diagonal sums of absolute values of row and column i;

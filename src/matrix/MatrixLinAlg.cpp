@@ -68,7 +68,7 @@ bool TMatrix::LUdecomposition(TMatrix* MatL, TMatrix* MatU) {
   return true;
 }
 
-double TMatrix::Determinant() {
+double TMatrix::Determinant() const {
   if (FNCol != FNRow) return 0.0;
   lu_permutation_sign = 1;
   const int32_t n = FNCol;
@@ -266,7 +266,7 @@ bool LargestSymmetricEigenvalue(std::vector<double>& a, std::size_t n, double& l
 
 }  // namespace
 
-double TMatrix::Norm(TNormType nt) {
+double TMatrix::Norm(TNormType nt) const {
   const auto nc = static_cast<std::size_t>(FNCol);
   const auto nr = static_cast<std::size_t>(FNRow);
   constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();

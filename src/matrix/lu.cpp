@@ -7,12 +7,15 @@
 // then picks the pivot from the scaled s(i), exchanges rows and divides the
 // s(i) below the pivot by it. Each element is thus one running difference
 // with its terms in ascending k. A right-looking blocked factorisation
-// (panel of kPanel columns, triangular solve for the block row of U, matrix
-// product update of the trailing matrix) subtracts exactly the same terms
-// from each element in exactly the same order -- it only interleaves the
-// elements differently -- so its factors, pivots and tie-breaks are those of
-// Crout's loops bit for bit, while the O(n^3) part runs in the cache-blocked
-// product kernel.
+// (panels of kPanel columns, a triangular solve for the block row of U, a
+// matrix product update of the trailing matrix; within a panel the same
+// scheme recursively, down to kLeaf columns) subtracts exactly the same
+// terms from each element in exactly the same order -- it only interleaves
+// the elements differently -- so its factors, pivots and tie-breaks are
+// those of Crout's loops bit for bit, while nearly all of the O(n^3) work
+// runs in the cache-blocked product kernel (the recursive form follows
+// Toledo, "Locality of reference in LU decomposition with partial
+// pivoting", SIAM J. Matrix Anal. Appl. 18, 1997).
 #include "matrix/gemm_detail.h"
 #include "matrix/lu_detail.h"
 
@@ -23,9 +26,107 @@ namespace numbra::detail {
 
 namespace {
 
-// Panel width: wide enough for the trailing products to run near the
-// kernel's speed, narrow enough for the panel to stay in L2.
-constexpr std::ptrdiff_t kPanel = 64;
+// Outer panel width: the trailing update of each panel is one product with
+// k = kPanel terms, long enough for the kernel to run near its peak.
+constexpr std::ptrdiff_t kPanel = 128;
+// Below this width panels and triangular solves are done by plain loops.
+constexpr std::ptrdiff_t kLeaf = 16;
+
+// Splits [lo, hi) near its middle on a multiple of 8 (the kernel's tile).
+std::ptrdiff_t Split(std::ptrdiff_t lo, std::ptrdiff_t hi) {
+  const std::ptrdiff_t mid = lo + ((hi - lo) / 2 + 7) / 8 * 8;
+  return mid < hi ? mid : lo + (hi - lo) / 2;
+}
+
+struct LuState {
+  double* a;
+  std::ptrdiff_t n;
+  std::ptrdiff_t lda;
+  std::vector<double>& scale;
+  std::vector<int32_t>& piv;
+  int32_t& sign;
+  const LuHook& col_hook;
+  bool tiny = false;
+  [[nodiscard]] double* Col(std::ptrdiff_t j) const { return a + j * lda; }
+};
+
+// Rows r0..r1-1 of columns c0..c1-1 take their terms k = r0..i-1 with the
+// unit lower triangle L(r0..r1-1, r0..r1-1): X := L^-1 X. Recursive: the
+// upper half first, then its contribution to the lower half through the
+// product kernel (these terms have the smaller k, so they come first, as
+// in the plain loop), then the lower half.
+void TrsmLowerUnit(LuState& st, std::ptrdiff_t r0, std::ptrdiff_t r1, std::ptrdiff_t c0,
+                   std::ptrdiff_t c1) {
+  if (c1 <= c0 || r1 - r0 <= 1) return;
+  if (r1 - r0 <= kLeaf) {
+    for (std::ptrdiff_t c = c0; c < c1; ++c) {
+      double* col = st.Col(c);
+      for (std::ptrdiff_t k = r0; k < r1; ++k) {
+        const double u = col[k];
+        const double* lk = st.Col(k);
+        for (std::ptrdiff_t i = k + 1; i < r1; ++i) col[i] = col[i] - lk[i] * u;
+      }
+    }
+    return;
+  }
+  const std::ptrdiff_t mid = Split(r0, r1);
+  TrsmLowerUnit(st, r0, mid, c0, c1);
+  GemmAccumulate(r1 - mid, c1 - c0, mid - r0, ConstView{st.a + mid + r0 * st.lda, 1, st.lda},
+                 ConstView{st.a + r0 + c0 * st.lda, 1, st.lda}, st.a + mid + c0 * st.lda, st.lda,
+                 true);
+  TrsmLowerUnit(st, mid, r1, c0, c1);
+}
+
+// Crout's column step for columns c0..c1-1 (rows c0..n-1), each column
+// having received all its terms k < its index except those from c0..j-1:
+// plain loops for narrow panels, otherwise the left half, its block row of
+// U, the product update of the right half, and the right half.
+bool FactorPanel(LuState& st, std::ptrdiff_t c0, std::ptrdiff_t c1) {
+  const std::ptrdiff_t n = st.n;
+  if (c1 - c0 > kLeaf) {
+    const std::ptrdiff_t mid = Split(c0, c1);
+    if (!FactorPanel(st, c0, mid)) return false;
+    TrsmLowerUnit(st, c0, mid, mid, c1);
+    GemmAccumulate(n - mid, c1 - mid, mid - c0, ConstView{st.a + mid + c0 * st.lda, 1, st.lda},
+                   ConstView{st.a + c0 + mid * st.lda, 1, st.lda}, st.a + mid + mid * st.lda,
+                   st.lda, true);
+    return FactorPanel(st, mid, c1);
+  }
+  for (std::ptrdiff_t j = c0; j < c1; ++j) {
+    if (st.col_hook && !st.col_hook(j)) return false;
+    double* colj = st.Col(j);
+    // Pivot: the largest scaled magnitude; ">=" lets the later row win a
+    // tie. A column of NaNs keeps row j.
+    double big = 0.0;
+    std::ptrdiff_t imax = j;
+    for (std::ptrdiff_t i = j; i < n; ++i) {
+      const double dum = st.scale[static_cast<std::size_t>(i)] * std::fabs(colj[i]);
+      if (dum >= big) {
+        big = dum;
+        imax = i;
+      }
+    }
+    if (imax != j) {
+      for (std::ptrdiff_t c = 0; c < n; ++c) std::swap(st.Col(c)[imax], st.Col(c)[j]);
+      st.sign = -st.sign;
+      st.scale[static_cast<std::size_t>(imax)] = st.scale[static_cast<std::size_t>(j)];
+    }
+    st.piv[static_cast<std::size_t>(j)] = static_cast<int32_t>(imax);
+    if (std::fabs(colj[j]) < kTinyPivot) {
+      st.tiny = true;
+      colj[j] = kTinyPivot;
+    }
+    const double pivot = colj[j];
+    for (std::ptrdiff_t i = j + 1; i < n; ++i) colj[i] = colj[i] / pivot;
+    // The rest of the panel receives term k = j.
+    for (std::ptrdiff_t jj = j + 1; jj < c1; ++jj) {
+      double* c = st.Col(jj);
+      const double u = c[j];
+      for (std::ptrdiff_t i = j + 1; i < n; ++i) c[i] = c[i] - colj[i] * u;
+    }
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -56,58 +157,18 @@ LuStatus LuFactor(double* a, std::ptrdiff_t n, std::ptrdiff_t lda, std::vector<i
   }
   if (zero_row) return LuStatus::kZeroRow;
 
-  bool tiny = false;
+  LuState st{a, n, lda, scale, piv, sign, ColHook};
   for (std::ptrdiff_t j0 = 0; j0 < n; j0 += kPanel) {
     const std::ptrdiff_t j1 = std::min(n, j0 + kPanel);
-    for (std::ptrdiff_t j = j0; j < j1; ++j) {
-      if (ColHook && !ColHook(j)) return LuStatus::kAborted;
-      double* colj = a + j * lda;
-      // Pivot: the largest scaled magnitude; ">=" lets the later row win a
-      // tie. A column of NaNs keeps row j.
-      double big = 0.0;
-      std::ptrdiff_t imax = j;
-      for (std::ptrdiff_t i = j; i < n; ++i) {
-        const double dum = scale[static_cast<std::size_t>(i)] * std::fabs(colj[i]);
-        if (dum >= big) {
-          big = dum;
-          imax = i;
-        }
-      }
-      if (imax != j) {
-        for (std::ptrdiff_t c = 0; c < n; ++c) std::swap(a[imax + c * lda], a[j + c * lda]);
-        sign = -sign;
-        scale[static_cast<std::size_t>(imax)] = scale[static_cast<std::size_t>(j)];
-      }
-      piv[static_cast<std::size_t>(j)] = static_cast<int32_t>(imax);
-      if (std::fabs(colj[j]) < kTinyPivot) {
-        tiny = true;
-        colj[j] = kTinyPivot;
-      }
-      const double pivot = colj[j];
-      for (std::ptrdiff_t i = j + 1; i < n; ++i) colj[i] = colj[i] / pivot;
-      // The rest of the panel receives term k = j.
-      for (std::ptrdiff_t jj = j + 1; jj < j1; ++jj) {
-        double* c = a + jj * lda;
-        const double u = c[j];
-        for (std::ptrdiff_t i = j + 1; i < n; ++i) c[i] = c[i] - colj[i] * u;
-      }
-    }
+    if (!FactorPanel(st, j0, j1)) return LuStatus::kAborted;
     if (j1 >= n) continue;
-    // Block row of U: rows j0..j1-1 of the columns right of the panel take
-    // their terms k = j0..i-1 (a unit lower triangular solve).
-    for (std::ptrdiff_t c = j1; c < n; ++c) {
-      double* col = a + c * lda;
-      for (std::ptrdiff_t k = j0; k < j1; ++k) {
-        const double u = col[k];
-        const double* lk = a + k * lda;
-        for (std::ptrdiff_t i = k + 1; i < j1; ++i) col[i] = col[i] - lk[i] * u;
-      }
-    }
+    // Block row of U: rows j0..j1-1 of the columns right of the panel.
+    TrsmLowerUnit(st, j0, j1, j1, n);
     // Trailing matrix: terms k = j0..j1-1, in ascending k.
     GemmAccumulate(n - j1, n - j1, j1 - j0, ConstView{a + j1 + j0 * lda, 1, lda},
                    ConstView{a + j0 + j1 * lda, 1, lda}, a + j1 + j1 * lda, lda, true);
   }
-  return tiny ? LuStatus::kTinyPivot : LuStatus::kOk;
+  return st.tiny ? LuStatus::kTinyPivot : LuStatus::kOk;
 }
 
 namespace {

@@ -432,19 +432,25 @@ class NUMBRA_EXPORT TMatrix : public TComponent {
   // determinants computed in different threads cannot mix.
 
   /// Inverts A in place (square, at least 1 x 1). Reports 2n progress steps
-  /// (one per column of the factorisation and one per column of the solve;
+  /// (one per column of the factorisation and one per column of the solve,
   /// each followed by a test of AbortMathProc) and tests the abort flag once
-  /// per row while scaling. False for a non-square or empty matrix (no
-  /// OnChange), a zero row, a pivot below 1e-100, or an abort; in every case
-  /// but the first OnChange fires, and on false the matrix keeps its
-  /// original values. Raises EORKMatrixError "Component "<Name>": not enough
-  /// memory on heap" when the work arrays cannot be had. Cost: about 2 n^3
-  /// flops, the factorisation cache-blocked.
+  /// per row while scaling. The result equals, bit for bit, the inverse that
+  /// Crout's factorisation followed by one forward and back substitution per
+  /// unit vector gives. False for a non-square or empty matrix (no
+  /// OnChange); false also, after OnChange, for NaN or infinite elements
+  /// (no progress steps then), a zero row, a pivot below 1e-100, an abort,
+  /// or an inverse with elements beyond the double range. On false the
+  /// matrix keeps its values. Raises EORKMatrixError "Component "<Name>":
+  /// not enough memory on heap" when the work arrays cannot be had. Cost:
+  /// about 2 n^3 flops, most of it in cache-blocked, vectorised kernels.
   bool Invert();
-  /// Determinant: the permutation sign times the product of U's diagonal,
-  /// 0.0 for a non-square matrix and when the factorisation fails (a zero
-  /// row or a pivot below 1e-100); 1.0 for a 0 x 0 matrix. No OnChange, no
-  /// progress steps.
+  /// Determinant: the permutation sign times the product of U's diagonal
+  /// (multiplied in order i = 1..n, so it may overflow or underflow where
+  /// the determinant itself is out of range), 0.0 for a non-square matrix
+  /// and when the factorisation fails (a zero row or a pivot below 1e-100);
+  /// 1.0 for a 0 x 0 matrix; NaN or infinite elements give a NaN or
+  /// infinite result (or 0.0 as before). No OnChange, no progress steps.
+  /// Cost: about 2/3 n^3 flops in the blocked factorisation.
   [[nodiscard]] double Determinant() const;
   /// Factorises A into MatL (unit lower triangular) and MatU (upper
   /// triangular) with MatL * MatU = A with its rows permuted. MatL is

@@ -96,13 +96,15 @@ void PackA(ConstView A, std::ptrdiff_t i0, std::ptrdiff_t k0, std::ptrdiff_t mc,
         for (std::ptrdiff_t i = 0; i < kMR; ++i) dst[k * kMR + i] = negate ? -src[i] : src[i];
       }
     } else {
-      for (std::ptrdiff_t k = 0; k < kc; ++k) {
-        for (std::ptrdiff_t i = 0; i < rows; ++i) {
+      // A transposed view (or an edge panel): walk each row of the view
+      // along k, which is contiguous in a transposed view.
+      for (std::ptrdiff_t i = 0; i < rows; ++i)
+        for (std::ptrdiff_t k = 0; k < kc; ++k) {
           const double v = A.At(i0 + p + i, k0 + k);
           dst[k * kMR + i] = negate ? -v : v;
         }
-        for (std::ptrdiff_t i = rows; i < kMR; ++i) dst[k * kMR + i] = 0.0;
-      }
+      for (std::ptrdiff_t i = rows; i < kMR; ++i)
+        for (std::ptrdiff_t k = 0; k < kc; ++k) dst[k * kMR + i] = 0.0;
     }
   }
 }
@@ -115,13 +117,15 @@ void PackB(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t kc,
   for (std::ptrdiff_t q = 0; q < nc; q += kNR) {
     const std::ptrdiff_t cols = std::min(kNR, nc - q);
     double* dst = out + q * kc;
-    for (std::ptrdiff_t j = 0; j < cols; ++j) {
-      if (B.rs == 1) {
+    if (B.rs == 1) {
+      for (std::ptrdiff_t j = 0; j < cols; ++j) {
         const double* src = B.p + k0 + (j0 + q + j) * B.cs;
         for (std::ptrdiff_t k = 0; k < kc; ++k) dst[k * kNR + j] = src[k];
-      } else {
-        for (std::ptrdiff_t k = 0; k < kc; ++k) dst[k * kNR + j] = B.At(k0 + k, j0 + q + j);
       }
+    } else {
+      // A transposed view: the panel's columns are contiguous for each k.
+      for (std::ptrdiff_t k = 0; k < kc; ++k)
+        for (std::ptrdiff_t j = 0; j < cols; ++j) dst[k * kNR + j] = B.At(k0 + k, j0 + q + j);
     }
     for (std::ptrdiff_t j = cols; j < kNR; ++j)
       for (std::ptrdiff_t k = 0; k < kc; ++k) dst[k * kNR + j] = 0.0;

@@ -56,6 +56,14 @@ double SelectPercentile(std::vector<double>& Data, double prob) {
   // nearbyint rounds halves to even in the default rounding mode.
   const auto k = std::min<int64_t>(
       static_cast<int64_t>(std::nearbyint(prob * static_cast<double>(n) / 100.0)), n - 1);
+  if (n - 1 > std::numeric_limits<int32_t>::max()) {
+    // Beyond QuickSelect's 32-bit positions: the standard selection with
+    // the same order (NaN after every number).
+    const auto at = Data.begin() + static_cast<std::ptrdiff_t>(k);
+    std::nth_element(Data.begin(), at, Data.end(),
+                     [](double a, double b) { return detail::SortsAfter(b, a); });
+    return *at;
+  }
   return QuickSelect(std::span<double>(Data), static_cast<int32_t>(k), 0,
                      static_cast<int32_t>(n - 1));
 }

@@ -125,7 +125,8 @@ class NUMBRA_EXPORT TVector : public TComponent {
   /// header read: false, nothing changes, no OnChange. The header bounds are
   /// rounded to integers (a non-finite or out-of-range bound fails like a
   /// failed read). With AdjustVectorSize the vector is resized to High -- but
-  /// only when the stream can hold the values it announces and High does not
+  /// only when the stream can hold the values it announces, High is at most
+  /// 64 times the values it can hold (or at most 2^20) and High does not
   /// exceed 2^27; otherwise the vector keeps its size. High > NrOfElem():
   /// false, no element read. Otherwise each element Low..High is read and
   /// stored through SetVal; a failed read makes the result false and skips
@@ -148,8 +149,9 @@ class NUMBRA_EXPORT TVector : public TComponent {
   /// Reads the text form. False, with nothing changed and no OnChange, when
   /// the file cannot be opened (directories included) or its header is not
   /// two integers. With AdjustVectorSize the vector is resized to Last -- but
-  /// only when the file can hold the values it announces and Last does not
-  /// exceed 2^27; otherwise it keeps its size. Last > NrOfElem(): false, no
+  /// only when the file can hold the values it announces, Last is at most 64
+  /// times the values it can hold (or at most 2^20) and Last does not exceed
+  /// 2^27; otherwise it keeps its size. Last > NrOfElem(): false, no
   /// element changed. Otherwise true, and elements First..Last are read
   /// through SetVal, a value that does not convert being skipped (that
   /// element keeps its old value). OnChange fires at the end.

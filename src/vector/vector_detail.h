@@ -620,8 +620,12 @@ bool HistogramVisit(double FirstBin, double LastBin, double BinWidth, TIntVector
 
 /// Whether a reader may grow a vector to NewCount on the word of a header
 /// that announces values First..NewCount when at most MaxValues follow.
+/// Besides holding the announced values, the input must be in proportion to
+/// the count: at most 64 elements per value it can hold (2^20 elements are
+/// always allowed), so a few bytes cannot demand a gigabyte.
 inline bool GrowthPlausible(int64_t First, int64_t NewCount, int64_t MaxValues) {
   if (NewCount > kMaxElemsFromHeader) return false;
+  if (NewCount > std::max<int64_t>(int64_t{1} << 20, 64 * MaxValues)) return false;
   return NewCount - std::max<int64_t>(First, 1) + 1 <= MaxValues;
 }
 

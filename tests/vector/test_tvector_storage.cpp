@@ -389,6 +389,15 @@ TEST(TVectorText, HostileAndBrokenFiles) {
   WriteText(file, "2000000000 2000000000\n5\n");
   EXPECT_FALSE(c.v.LoadFromFile(file, true));
   EXPECT_EQ(c.v.NrOfElem(), 1);
+  // Below the absolute limit a short file still cannot demand 1 GiB ...
+  WriteText(file, "134217728 134217728\n5\n");
+  EXPECT_FALSE(c.v.LoadFromFile(file, true));
+  EXPECT_EQ(c.v.NrOfElem(), 1);
+  // ... while a modest gap before the values is fine.
+  WriteText(file, "1000 1001\n5 6\n");
+  EXPECT_TRUE(c.v.LoadFromFile(file, true));
+  EXPECT_EQ(c.v.NrOfElem(), 1001);
+  EXPECT_EQ(c.v.GetVal(1001), 6.0);
   // A first index far below 1 ends at the end of the data, quickly.
   WriteText(file, "-2000000000 1\n5\n");
   EXPECT_TRUE(c.v.LoadFromFile(file, false));

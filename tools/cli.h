@@ -55,6 +55,11 @@ Args ParseArgs(const std::vector<std::string>& Words, const std::set<std::string
 double ToDouble(const std::string& Word, const std::string& What);
 int ToInt(const std::string& Word, const std::string& What);
 
+/// The samples of a signal file: a vector text file when its first line is
+/// "First Last", otherwise a plain column of numbers. Raises CliError naming
+/// the file when it is missing, holds no numbers or holds a non-finite one.
+std::vector<double> ReadSamples(const std::string& File);
+
 /// Shortest text that reads back as the same double ("%.17g" trimmed).
 std::string FormatDouble(double Value);
 

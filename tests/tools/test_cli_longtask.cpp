@@ -166,7 +166,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, CliInterrupt,
                                            InterruptCase{false, 2}));
 
 // Written in bands (600 rows: two of them) the file is the whole matrix in
-// the text form; |i - j| is exact, as is the inverse of a diagonal matrix.
+// the text form; |i - j| is exact, as are Manhattan distances of integers and
+// the inverse of a diagonal matrix.
 TEST(CliLongOutput, BandsReadBackExactly) {
   TempDir dir;
   std::string column;
@@ -177,12 +178,27 @@ TEST(CliLongOutput, BandsReadBackExactly) {
       expected += std::to_string(std::abs(i - j)) + (j < 600 ? " " : "\r\n");
   }
   WriteText(dir.File("c.txt"), column);
+  // 16 columns: the distance kernel is watched for progress; Manhattan
+  // distances of small integers are exact.
+  std::string wide;
+  std::string manhattan = "1 1 4 4\r\n";
+  const auto cell = [](int r, int k) { return (r * 7 + k * 3) % 11 - 5; };
+  for (int r = 0; r < 4; ++r) {
+    for (int k = 0; k < 16; ++k) wide += std::to_string(cell(r, k)) + (k < 15 ? " " : "\n");
+    for (int q = 0; q < 4; ++q) {
+      int d = 0;
+      for (int k = 0; k < 16; ++k) d += std::abs(cell(r, k) - cell(q, k));
+      manhattan += std::to_string(d) + (q < 3 ? " " : "\r\n");
+    }
+  }
+  WriteText(dir.File("w.txt"), wide);
   WriteText(dir.File("m.txt"), "1 1 2 2\n2 0\n0 8\n");
   struct Case {
     std::string args;
     std::string want;
   };
   for (const Case& c : {Case{"distances " + dir.File("c.txt"), expected},
+                        Case{"distances --mode manhattan " + dir.File("w.txt"), manhattan},
                         Case{"invert " + dir.File("m.txt"), "1 1 2 2\r\n0.5 0\r\n0 0.125\r\n"}}) {
     const auto r = RunCli(c.args + " --out " + dir.File("o.txt"));
     ASSERT_EQ(r.status, 0) << r.err;

@@ -4,8 +4,8 @@
 #include "test_support.h"
 #include <sys/wait.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 #include <sstream>

@@ -332,3 +332,22 @@ TEST(TCurveFit, PolyFitsOnExactDataAndAbort) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TCurveFit, PairCountsStepProgressAndStopOnAbort) {
+  TCurveFit f;
+  Refs::Get().Fill("ties", f);
+  const double start = ProcStat;
+  double p = 0;
+  const double tau = f.KendallsTau(p);
+  EXPECT_DOUBLE_EQ(ProcStat - start, 11.0);  // rows 1..n-1
+  AbortMathProc = true;
+  f.EnterStatValue(20, 20);  // counts stale
+  EXPECT_EQ(f.KendallsTau(p), 0.0);
+  EXPECT_EQ(p, 0.0);
+  AbortMathProc = false;
+  EXPECT_GT(f.KendallsTau(p), tau);  // recounted
+}
+
+}  // namespace

@@ -93,6 +93,10 @@ TEST(TCurveFitSplines, FewKnotsAndCaching) {
   EXPECT_DOUBLE_EQ(f.CubicSpline(6.0), 1.0);
   EXPECT_NEAR(f.SmoothedSpline(6.0, q, valid), f.SmoothedSpline(6.0, q, valid), 0.0);
   EXPECT_TRUE(valid);
+  f.Init();  // the cached knots go with the points
+  EXPECT_EQ(f.CubicSpline(3.0), 0.0);
+  f.SmoothedSpline(3.0, q, valid);
+  EXPECT_FALSE(valid);
 }
 
 TEST(PenalizedCubicSpline, BadArgumentsWriteNothing) {

@@ -171,6 +171,8 @@ int main(int argc, char** argv) {
 #endif
   ::setenv("OPENBLAS_NUM_THREADS", "1", 0);
   benchmark::AddCustomContext("processor", ProcessorName());
+  benchmark::AddCustomContext("svd_kernel",
+                              "portable C++ on the column-major storage (one kernel)");
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

@@ -453,9 +453,11 @@ class NUMBRA_EXPORT TCurveFit : public TComponent {
   corvel::TQuotedStrState FVNState = corvel::TQuotedStrState::qsStart;
   std::string FVNName;     ///< name being parsed while reading ASC names
   TCurveFitErrors FErrIndic;  ///< domain flags collected by the sums
-  /// Working data of the cubic spline: second derivatives, knots and knot
-  /// values (plain arrays: nothing outside the object reads them).
-  std::vector<double> Spl2Deriv, SplSortedX, SplSortedY;
+  /// Working data of the cubic spline (plain arrays: nothing outside the
+  /// object reads them): second derivatives at the knots,
+  std::vector<double> Spl2Deriv;
+  std::vector<double> SplSortedX;  ///< the knots, ascending
+  std::vector<double> SplSortedY;  ///< the values at the knots
   std::unique_ptr<TMatrix> FData;  ///< the points: column 1 x, column 2 y, row i point i
   bool FSplineValid = false;       ///< the cubic spline data are current
   double FPSplineSmooth = 0.5;     ///< smoothing factor of the smoothed spline

@@ -364,7 +364,8 @@ NUMBRA_EXPORT double PerformLillieforsTest(TVector& data, bool IsSorted);
 /// P(R <= runs) for the number R of runs in a random arrangement of n1
 /// items of one kind and n2 of the other (all C(n1 + n2, n1) arrangements
 /// equally likely), summed exactly over the even and odd run counts 2..runs
-/// (runs beyond the largest possible count give 1.0). 0.0 for runs < 2;
+/// (runs beyond the largest possible count give 1.0). 0.0 for runs < 2 and
+/// when n1 or n2 is 0 (no arrangement with two kinds: the sum is empty);
 /// NaN for n1 < 0 or n2 < 0. Exact binomials while C(n1 + n2, n1) fits in
 /// 64 bits, otherwise each term is formed through logarithms (relative
 /// error about 1e-13 for sizes in the thousands).
@@ -446,7 +447,8 @@ NUMBRA_EXPORT void EstimateProbDensity(TVector& data, TVector& density, double R
 /// ln alpha (two-sided) or ln 2 alpha, rounded (halves to even), at least
 /// 0. For n > 100 the normal approximation Round(n(n+1)/4 - z sqrt(n(n+1)
 /// (2n+1)/24)), z the upper alpha/2 (two-sided) or alpha quantile. -1
-/// unless 8 <= n <= 1000000 and 0.000499999 <= alpha <= 0.20000001.
+/// unless 8 <= n <= 1000000 and 0.000499999 <= alpha <= 0.20000001, and -1
+/// when the value exceeds the 32-bit range (n beyond about 92000).
 NUMBRA_EXPORT int32_t WilcoxonSRQuantile(int32_t n, double alpha, bool TwoSided) noexcept;
 
 /// Two-sample Student t-test of the whole vectors Data1 and Data2.

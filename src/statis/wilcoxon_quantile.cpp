@@ -68,8 +68,10 @@ int32_t WilcoxonSRQuantile(int32_t n, double alpha, bool TwoSided) noexcept {
   }
   const double z = -detail::NormalQuantile(TwoSided ? alpha / 2.0 : alpha);
   const double dn = n;
-  return static_cast<int32_t>(detail::RoundHalfEven(
-      dn * (dn + 1.0) / 4.0 - z * std::sqrt(dn * (dn + 1.0) * (2.0 * dn + 1.0) / 24.0)));
+  const double v = detail::RoundHalfEven(
+      dn * (dn + 1.0) / 4.0 - z * std::sqrt(dn * (dn + 1.0) * (2.0 * dn + 1.0) / 24.0));
+  // From n = 92682 on the centre n(n+1)/4 alone exceeds the 32-bit range.
+  return v <= 2147483647.0 ? static_cast<int32_t>(v) : -1;
 }
 
 }  // namespace numbra

@@ -13,6 +13,15 @@ tests as C++ sources in src/statis/:
                       ranks 1..n equally likely), 0 when there is none. The
                       distribution is counted exactly in integers.
 
+and two reference files of the tests beside this script:
+
+  wilcoxon_quantile.txt  n alpha twosided value: the least-squares parabola
+                      (numpy.polyfit) through (ln level, table value), at
+                      ln alpha or ln 2 alpha, rounded half to even (numpy),
+                      at least 0; n > 100 from scipy.stats.norm.ppf;
+  runs_exact.txt      n1 n2 runs P(R <= runs) from exact integer counts of
+                      the arrangements (fractions), for sizes beyond 64 bits.
+
 Run from the repository root, then clang-format the two files:
   /usr/bin/python3 tests/data/hypothesis/gen_tables.py
   clang-format -i src/statis/dixon_table.cpp src/statis/wilcoxon_table.cpp
@@ -98,6 +107,61 @@ def wilcoxon():
         f.write(''.join(out))
 
 
+def wilcoxon_quantiles():
+    import math
+    import numpy as np
+    from scipy import stats
+    lines = []
+    for n in (8, 9, 10, 11, 12, 20, 37, 50, 99, 100, 101, 500, 100000):
+        for alpha in (0.0005, 0.001, 0.005, 0.01, 0.025, 0.05, 0.1, 0.2):
+            for two in (1, 0):
+                if n <= 100:
+                    c = 3 if n == 8 else (4 if n <= 10 else 5)
+                    row = wilcoxon_row(n)[:c]
+                    lv = [math.log(float(x)) for x in LEVELS[:c]]
+                    k = np.polyfit(lv, row, 2)
+                    v = float(np.round(np.polyval(k, math.log(alpha if two else 2 * alpha))))
+                    v = max(v, 0.0)
+                else:
+                    z = -stats.norm.ppf(alpha / 2 if two else alpha)
+                    v = float(np.round(n * (n + 1) / 4 - z * math.sqrt(n * (n + 1) * (2 * n + 1) / 24)))
+                lines.append('%d %.17g %d %d' % (n, alpha, two, int(v)))
+    with open(os.path.join(HERE, 'wilcoxon_quantile.txt'), 'w') as f:
+        f.write('# n alpha twosided critical value (gen_tables.py)\n' + '\n'.join(lines) + '\n')
+
+
+def runs_counts(m, n):
+    """Exact number of arrangements with k runs, k = 2..2 min + 1."""
+    from math import comb
+    out = {}
+    for k in range(2, 2 * min(m, n) + 2):
+        if k % 2 == 0:
+            j = k // 2
+            c = 2 * comb(m - 1, j - 1) * comb(n - 1, j - 1)
+        else:
+            j = (k - 1) // 2
+            c = comb(m - 1, j) * comb(n - 1, j - 1) + comb(m - 1, j - 1) * comb(n - 1, j)
+        out[k] = c
+    return out
+
+
+def runs_exact():
+    from math import comb
+    lines = []
+    for m, n in ((30, 40), (50, 50), (200, 300), (1000, 1500)):
+        cnt = runs_counts(m, n)
+        total = comb(m + n, m)
+        assert sum(cnt.values()) == total
+        mid = int(2 * m * n / (m + n) + 1)
+        for r in sorted({2, 3, mid // 2, mid - 10, mid - 1, mid, mid + 1, mid + 10}):
+            s = sum(c for k, c in cnt.items() if k <= r)
+            lines.append('%d %d %d %.17g' % (m, n, r, float(Fraction(s, total))))
+    with open(os.path.join(HERE, 'runs_exact.txt'), 'w') as f:
+        f.write('# n1 n2 runs P(R <= runs), exact (gen_tables.py)\n' + '\n'.join(lines) + '\n')
+
+
 if __name__ == '__main__':
     dixon()
     wilcoxon()
+    wilcoxon_quantiles()
+    runs_exact()

@@ -441,11 +441,11 @@ NUMBRA_EXPORT void EstimateProbDensity(TVector& data, TVector& density, double R
 /// Critical value of the Wilcoxon signed-rank sum T for n pairs at level
 /// alpha (two-sided, or one-sided when TwoSided is false): reject when T <=
 /// the result. For n <= 100 a parabola in ln(level) fitted by least
-/// squares to the table of exact critical values (the largest t with P(T
-/// <= t) <= level / 2 for the levels 0.1, 0.05, 0.02, 0.01, 0.001; the
-/// first 3 levels for n = 8, 4 for n = 9, 10, all 5 beyond) evaluated at
-/// ln alpha (two-sided) or ln 2 alpha, rounded (halves to even), at least
-/// 0. For n > 100 the normal approximation Round(n(n+1)/4 - z sqrt(n(n+1)
+/// squares (a temporary TCurveFit) to the table of exact critical values
+/// (the largest t with P(T <= t) <= level / 2 for the levels 0.1, 0.05,
+/// 0.02, 0.01, 0.001; the first 3 levels for n = 8, 4 for n = 9, 10, all 5
+/// beyond) evaluated at ln alpha (two-sided) or ln 2 alpha, rounded (halves
+/// to even), at least 0. For n > 100 the normal approximation Round(n(n+1)/4 - z sqrt(n(n+1)
 /// (2n+1)/24)), z the upper alpha/2 (two-sided) or alpha quantile. -1
 /// unless 8 <= n <= 1000000 and 0.000499999 <= alpha <= 0.20000001, and -1
 /// when the value exceeds the 32-bit range (n beyond about 92000).

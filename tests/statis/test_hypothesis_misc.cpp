@@ -3,8 +3,10 @@
 #include "hypothesis_data.h"
 #include "statis/hypothesis_detail.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -158,66 +160,90 @@ TEST(PercentileOfArray, CodesAndSelection) {
   EXPECT_EQ(PercentileOfArray(empty, 50, 0, 0, value), -1);
 }
 
-TEST(EstimateProbDensity, BinsWidthsAndProgress) {
-  // Widths by the documented rule, evaluated by brute force.
-  const std::vector<double> data = {4.0, 1.0, 2.0, 2.5, 7.0, 3.0};
-  const double r = 1.6, wf = 1.5, lo = -2.0, hi = 10.0;
-  std::vector<double> s = data;
+namespace {
+
+// The density by the documented rule, with the width scans as literal
+// loops over the sorted values (0-based here; only gaps between two values).
+std::vector<double> BruteDensity(std::vector<double> s, double lo, double hi, double wf, double r,
+                                 int bins) {
   std::sort(s.begin(), s.end());
   const int n = static_cast<int>(s.size());
-  std::vector<double> h(s.size());
+  std::vector<double> w(s.size());
   for (int i = 0; i < n; ++i) {
     double sum = 0;
     int cnt = 0;
-    for (int j = 0; j < n; ++j) {
-      // Gaps (j-1, j) reached from i: both ends inside the window scanned
-      // down from i + 1 and up from i - 1.
-      if (j >= 1 && j <= i + 1 && std::fabs(s[j] - s[i]) < r) {
-        bool reach = true;
-        for (int q = j; q <= std::min(i + 1, n - 1); ++q) reach &= std::fabs(s[q] - s[i]) < r;
-        if (reach) sum += s[j] - s[j - 1], ++cnt;
-      }
-      if (j <= n - 2 && j >= i - 1 && std::fabs(s[j] - s[i]) < r) {
-        bool reach = true;
-        for (int q = std::max(i - 1, 0); q <= j; ++q) reach &= std::fabs(s[q] - s[i]) < r;
-        if (reach) sum += s[j + 1] - s[j], ++cnt;
-      }
-    }
-    h[i] = cnt > 0 ? (sum > 0 ? sum / cnt : r / cnt) : r;
+    for (int j = std::min(i + 1, n - 1); j >= 1 && std::fabs(s[j] - s[i]) < r; --j)
+      sum += s[j] - s[j - 1], ++cnt;
+    for (int j = std::max(i - 1, 0); j <= n - 2 && std::fabs(s[j] - s[i]) < r; ++j)
+      sum += s[j + 1] - s[j], ++cnt;
+    const double h = r > 0 ? (cnt > 0 ? (sum > 0 ? sum / cnt : r / cnt) : r) : 0.0;
+    w[i] = h != 0 ? wf * h : wf;
   }
-  for (const double shift : {0.0, 1000.0}) {  // the estimate moves with the data
-    TVector v, dens;
-    std::vector<double> shifted = data;
-    for (double& x : shifted) x += shift;
-    Fill(v, shifted);
-    int32_t mn = -1, mx = -1, calls = 0;
-    double last_percent = 0;
-    EstimateProbDensity(v, dens, lo + shift, hi + shift, wf, r, 5, mn, mx,
-                        [&](TObject* sender, double steps, double percent) {
-                          EXPECT_EQ(sender, nullptr);
-                          EXPECT_EQ(steps, ++calls);
-                          last_percent = percent;
-                        });
-    EXPECT_EQ(calls, n + 10 + 1);  // bins clamped to 10
-    EXPECT_DOUBLE_EQ(last_percent, 100.0 * 17 / 16);
-    ASSERT_EQ(dens.NrOfElem(), 11);
-    EXPECT_EQ(v.GetVal(1), 1.0 + shift);  // sorted in place
-    double best = -1, worst = 1e300;
-    int32_t best_ix = 0, worst_ix = 0;
-    for (int b = 0; b <= 10; ++b) {
-      const double x = lo + b * (hi - lo) / 10;
-      double d = 0;
-      for (int i = 0; i < n; ++i) {
-        const double w = wf * h[i];
-        d += std::exp(-0.5 * std::pow((x - s[i]) / w, 2)) / w;
+  std::vector<double> d(static_cast<std::size_t>(bins) + 1);
+  for (int b = 0; b <= bins; ++b) {
+    const double x = lo + b * (hi - lo) / bins;
+    long double acc = 0;
+    for (int i = 0; i < n; ++i) acc += std::exp(-0.5 * std::pow((x - s[i]) / w[i], 2)) / w[i];
+    d[b] = static_cast<double>(acc / n) / std::sqrt(2 * M_PI);
+  }
+  return d;
+}
+
+}  // namespace
+
+TEST(EstimateProbDensity, BinsWidthsAndProgress) {
+  struct Case {
+    std::vector<double> data;
+    double lo, hi, wf, r;
+    int bins, out_bins;
+  };
+  std::mt19937_64 gen(7);
+  std::normal_distribution<double> nd(0.0, 1.0);
+  std::vector<double> ties(400);  // many equal values: gaps of 0 inside runs
+  for (double& x : ties) x = std::round(nd(gen) * 8.0) / 8.0;
+  std::vector<double> smooth(300);
+  for (double& x : smooth) x = nd(gen);
+  const Case cases[] = {
+      {{4.0, 1.0, 2.0, 2.5, 7.0, 3.0}, -2.0, 10.0, 1.5, 1.6, 5, 10},  // bins clamped to 10
+      {ties, -4.0, 4.0, 1.0, 0.3, 64, 64},
+      {ties, -4.0, 4.0, 0.0, 0.01, 64, 64},  // factor 0 -> 1; radius below the spacing
+      {std::vector<double>(smooth.begin(), smooth.begin() + 20), -3.0, 3.0, 2.0, 0.2, 20000, 10000},
+      {smooth, -3.0, 3.0, 1.0, -1.0, 30, 30},  // radius <= 0: width = factor
+  };
+  for (const Case& c : cases) {
+    for (const double shift : {0.0, 1000.0}) {  // the estimate moves with the data
+      TVector v, dens;
+      std::vector<double> shifted = c.data;
+      for (double& x : shifted) x += shift;
+      Fill(v, shifted);
+      int32_t mn = -1, mx = -1, calls = 0;
+      double last_percent = 0;
+      EstimateProbDensity(v, dens, c.lo + shift, c.hi + shift, c.wf, c.r, c.bins, mn, mx,
+                          [&](TObject* sender, double steps, double percent) {
+                            EXPECT_EQ(sender, nullptr);
+                            EXPECT_EQ(steps, ++calls);
+                            last_percent = percent;
+                          });
+      const int n = static_cast<int>(c.data.size());
+      EXPECT_EQ(calls, n + c.out_bins + 1);
+      EXPECT_DOUBLE_EQ(last_percent, 100.0 * (n + c.out_bins + 1) / (n + c.out_bins));
+      ASSERT_EQ(dens.NrOfElem(), c.out_bins + 1);
+      for (int32_t i = 2; i <= v.NrOfElem(); ++i) ASSERT_LE(v.GetVal(i - 1), v.GetVal(i));
+      const std::vector<double> ref =
+          BruteDensity(shifted, c.lo + shift, c.hi + shift, c.wf > 0 ? c.wf : 1.0, c.r, c.out_bins);
+      double best = -1, worst = 1e300;
+      int32_t best_ix = 0, worst_ix = 0;
+      for (int b = 0; b <= c.out_bins; ++b) {
+        // The widths of shifted data carry the rounding of the shift
+        // (1000 + x keeps 1e-13 relative of x): 1e-9 relative to the peak.
+        const double tol = (shift == 0 ? 1e-12 : 1e-9) * (1.0 + ref[b]);
+        ASSERT_NEAR(dens.GetVal(b + 1), ref[b], tol) << b << " shift " << shift << " n " << n;
+        if (dens.GetVal(b + 1) > best) best = dens.GetVal(b + 1), best_ix = b + 1;
+        if (dens.GetVal(b + 1) < worst) worst = dens.GetVal(b + 1), worst_ix = b + 1;
       }
-      d /= n * std::sqrt(2 * M_PI);
-      EXPECT_NEAR(dens.GetVal(b + 1), d, 1e-13 * d + 1e-300) << b << " shift " << shift;
-      if (d > best) best = d, best_ix = b + 1;
-      if (d < worst) worst = d, worst_ix = b + 1;
+      EXPECT_EQ(mx, best_ix);
+      EXPECT_EQ(mn, worst_ix);
     }
-    EXPECT_EQ(mx, best_ix);
-    EXPECT_EQ(mn, worst_ix);
   }
 }
 

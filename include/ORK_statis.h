@@ -25,10 +25,13 @@
 // iteration has a step limit.
 #pragma once
 
+#include "ORK_vector.h"
 #include "numbra_frame.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <span>
 
 namespace numbra {
 
@@ -305,6 +308,212 @@ NUMBRA_EXPORT double ShapiroWilkIntegral(double W, int32_t n, int32_t n1) noexce
 // ===========================================================================
 // Hypothesis and outlier tests
 // ===========================================================================
+//
+// Tests of data held in a TVector (1-based), a TIntVector, a TBitFld or an
+// array. Where a test sorts or standardizes the vector it is given, that is
+// stated; all others leave their arguments unchanged. A TVector always holds
+// at least one element, so "the data" are its NrOfElem() elements.
+
+/// Progress procedure of EstimateProbDensity: called with a null sender,
+/// the number of steps done and the percentage done.
+using TDensityProgressProc = std::function<void(TObject* Sender, double Steps, double Percent)>;
+
+/// Critical value of Dixon's outlier ratio for n values at the one-sided
+/// level: r10 for n = 3..7, r11 for 8..10, r21 for 11..13, r22 for 14..100
+/// (three decimals, from the published table where it has the cell, from
+/// the exact null distribution elsewhere). -1.0 outside 3 <= n <= 100.
+NUMBRA_EXPORT double DeanDixonCriticalValues(int32_t n, TSignifLevelEx level) noexcept;
+
+/// Dean-Dixon outlier test of the whole vector (not changed; a sorted copy
+/// is used). Q is the larger of the low and high Dixon ratios of the n
+/// ordered values (the low one on a tie; a ratio with a zero denominator
+/// is 0). When Q exceeds DeanDixonCriticalValues(n, level) the result is
+/// the 1-based index of the first element equal to the suspect extreme (the
+/// largest value when the high ratio was taken, else the smallest), else 0.
+/// A NaN or infinite value makes Q NaN and the result 0. Raises EORKStatisError
+/// "DeanDixonTest: number of data points is too low" for n < 3 and
+/// "DeanDixonTest: number of data points is too high" for n > 100.
+NUMBRA_EXPORT int32_t DeanDixonTest(const TVector& data, TSignifLevelEx level, double& Q);
+
+/// Critical value of the Grubbs statistic for n values at level alpha
+/// (two-sided: alpha is split over both tails): (n - 1) / sqrt(n)
+/// sqrt(t^2 / (n - 2 + t^2)), t = tDistriQuantile(1 - alpha / (k n), n - 2),
+/// k = 2 two-sided, 1 one-sided. -1.0 unless 0 < alpha < 1 and n > 2.
+NUMBRA_EXPORT double GrubbsCriticalValues(int32_t n, double alpha, bool twosided) noexcept;
+
+/// Grubbs test for one outlier in the whole vector (not changed), two-sided
+/// at level alpha. G = max |x_i - mean| / s with the mean and the sample
+/// standard deviation s of TVector::MeanVar; the result is the first index
+/// reaching G when G > GrubbsCriticalValues(n, alpha, true), else 0. When
+/// s = 0 (constant data) or s is NaN (a NaN or infinite value) the result
+/// is 0 and G stays 0. Raises EORKStatisError "GrubbsTest: invalid level of
+/// significance" unless 0 < alpha < 1 (NaN included) and "GrubbsTest:
+/// number of data points is too low" for fewer than 4 values.
+NUMBRA_EXPORT int32_t GrubbsTest(const TVector& data, double alpha, double& G);
+
+/// Kolmogorov-Smirnov distance D = max_i max(|i/n - Phi(x_i)|, |(i-1)/n -
+/// Phi(x_i)|) between the data and the standard normal distribution
+/// (nDistriIntegral; the data should be standardized already). Unless
+/// IsSorted is true the vector is first sorted ascending in place
+/// (TVector::SortElems, with its events). NaN when a value is NaN.
+NUMBRA_EXPORT double PerformKSNormalityTest(TVector& data, bool IsSorted);
+
+/// Lilliefors statistic: the vector is sorted ascending in place (unless
+/// IsSorted is true) and standardized in place (TVector::Standardize), then
+/// D as in PerformKSNormalityTest. Compare with LillieforsQuantile or
+/// LillieforsPValue. NaN when a value is NaN.
+NUMBRA_EXPORT double PerformLillieforsTest(TVector& data, bool IsSorted);
+
+/// P(R <= runs) for the number R of runs in a random arrangement of n1
+/// items of one kind and n2 of the other (all C(n1 + n2, n1) arrangements
+/// equally likely), summed exactly over the even and odd run counts 2..runs
+/// (runs beyond the largest possible count give 1.0). 0.0 for runs < 2 and
+/// when n1 or n2 is 0 (no arrangement with two kinds: the sum is empty);
+/// NaN for n1 < 0 or n2 < 0. Exact binomials while C(n1 + n2, n1) fits in
+/// 64 bits, otherwise each term is formed through logarithms (relative
+/// error about 1e-13 for sizes in the thousands).
+NUMBRA_EXPORT double ExactRunsTest(int32_t n1, int32_t n2, int32_t runs) noexcept;
+
+/// Runs test of the bits 0..bits.Size(): n1 true, n0 false bits, runs = 1 +
+/// the number of changes between neighbours. Both counts <= 25: p =
+/// ExactRunsTest(n1, n0, runs); otherwise the normal approximation z = (runs
+/// - 2 n1 n0 / N - 1) / sigma, p = Phi(z) for z <= 0 and 1 - Phi(z) for
+/// z > 0 (sigma = 0: p = 0). Returns p < 0.05. A field of one kind only has
+/// a single run, p = 0 and the result true.
+NUMBRA_EXPORT bool RunsTest(const TBitFld& bits, double& p);
+
+/// Runs test of the signs about the median (TVector::Quartiles) of the
+/// whole vector: bit i - 1 is x_i > median; p and the result are those of
+/// RunsTest.
+NUMBRA_EXPORT bool RunsTestSerial(const TVector& data, double& p);
+
+/// One-way analysis of variance of data (element i in the group labelled
+/// groups[i]; groups are numbered in order of first appearance). Outputs:
+/// SSBetween, SSWithin and SSTotal (sums of squares between groups, within
+/// groups and about the grand mean), their degrees of freedom k - 1, n - k,
+/// n - 1 (k groups, n values), and F = MSBetween / MSWithin. Result: the
+/// p-value P(F' >= F) (upper tail of F(k - 1, n - k), formed directly so
+/// that small p-values keep their digits).
+///
+/// The sums are formed after subtracting the first data value from every
+/// value (exact for values within a factor 2 of it) and then as centred
+/// sums per group with the corrected two-pass kernel, which equals the
+/// textbook T^2/n, sum x^2, sum S_g^2/n_g formulas in exact arithmetic but
+/// keeps the digits of data with a large common offset. A group whose
+/// values are all equal contributes exactly 0 to SSWithin.
+///
+/// Codes, outputs untouched: -1.0 for k <= 1, -2.0 for k >= n, -4.0 when
+/// data and groups differ in count. MSWithin = 0 < MSBetween: F =
+/// uc_MaxReal, result 0.0. Both 0: F = 0, result -3.0. A NaN or infinite
+/// value gives NaN sums, F and result.
+NUMBRA_EXPORT double Anova1F(const TVector& data, const TIntVector& groups, double& SSBetween,
+                             double& SSWithin, double& SSTotal, int32_t& dfBetween,
+                             int32_t& dfWithin, int32_t& dfTotal, double& F);
+
+/// Percentile prob (0..100) of the 0-based section data[first..last]: with
+/// n = last - first + 1 and k = min(Round(prob / 100 n), n - 1) (halves to
+/// even), value is the element at position k of the section's ascending
+/// order (QuickSelect, which may reorder the section). Codes (value 0
+/// unless 0): -1 when first or last lies outside 0..size - 1, -3 when first
+/// > last, -2 when prob is outside [0, 100] or NaN; the later check wins.
+NUMBRA_EXPORT int32_t PercentileOfArray(std::span<double> data, double prob, int32_t first,
+                                        int32_t last, double& value);
+
+/// Adaptive Gaussian kernel estimate of the probability density of data on
+/// bins + 1 equidistant points RangeLow .. RangeHigh, written to density
+/// (resized; element b + 1 for point b). bins is clamped to 10..10000,
+/// WidthFactor <= 0 (or NaN) becomes 1. The vector data is sorted ascending
+/// in place. Each value x_i gets the local width h_i = the mean gap between
+/// the consecutive values that lie within Radius of x_i, scanned down from
+/// x_(i+1) and up from x_(i-1) (Radius / count when all those gaps are 0;
+/// Radius when no neighbour is near; only gaps between two data values
+/// count). The density at x is (1 / sqrt(2 pi)) mean_i exp(-((x - x_i) /
+/// w_i)^2 / 2) / w_i with w_i = WidthFactor h_i, or WidthFactor where that
+/// is 0 (so also for every value when Radius <= 0). MaxIx is the first index
+/// of the largest density value (left unchanged when every value is 0),
+/// MinIx the first index of the smallest. Progress, when given, is called
+/// after each value i with (nullptr, i, 100 i / (n + bins)) and after each
+/// point b with (nullptr, n + b + 1, 100 (n + b + 1) / (n + bins)).
+/// Terms below the double range (farther than 40 w_max from x) are skipped,
+/// which leaves every sum unchanged. NaN values give NaN densities.
+NUMBRA_EXPORT void EstimateProbDensity(TVector& data, TVector& density, double RangeLow,
+                                       double RangeHigh, double WidthFactor, double Radius,
+                                       int32_t bins, int32_t& MinIx, int32_t& MaxIx,
+                                       const TDensityProgressProc& Progress);
+
+/// Critical value of the Wilcoxon signed-rank sum T for n pairs at level
+/// alpha (two-sided, or one-sided when TwoSided is false): reject when T <=
+/// the result. For n <= 100 a parabola in ln(level) fitted by least
+/// squares (a temporary TCurveFit) to the table of exact critical values
+/// (the largest t with P(T <= t) <= level / 2 for the levels 0.1, 0.05,
+/// 0.02, 0.01, 0.001; the first 3 levels for n = 8, 4 for n = 9, 10, all 5
+/// beyond) evaluated at ln alpha (two-sided) or ln 2 alpha, rounded (halves
+/// to even), at least 0. For n > 100 the normal approximation Round(n(n+1)/4 - z sqrt(n(n+1)
+/// (2n+1)/24)), z the upper alpha/2 (two-sided) or alpha quantile. -1
+/// unless 8 <= n <= 1000000 and 0.000499999 <= alpha <= 0.20000001, and -1
+/// when the value exceeds the 32-bit range (n beyond about 92000).
+NUMBRA_EXPORT int32_t WilcoxonSRQuantile(int32_t n, double alpha, bool TwoSided) noexcept;
+
+/// Two-sample Student t-test of the whole vectors Data1 and Data2.
+///  - ttPaired: the differences d_i = Data1_i - Data2_i (equal counts),
+///    t = mean(d) / (s_d / sqrt(n)), df = n - 1;
+///  - ttHomoScedastic: pooled variance ((n1-1) v1 + (n2-1) v2) / (n1+n2-2),
+///    t = (m1 - m2) / sqrt(pooled (1/n1 + 1/n2)), df = n1 + n2 - 2;
+///  - ttHeteroScedastic (Welch): t = (m1 - m2) / sqrt(v1/n1 + v2/n2), df by
+///    the Welch-Satterthwaite formula (not an integer; the t distribution
+///    is evaluated at the real df).
+/// TwoSided: p = P(|T'| >= |t|); otherwise the one-sided p = P(T' >= t) of
+/// the alternative mean1 > mean2. Outputs: Mean1, Mean2 and Var1, Var2 (the
+/// sample means and variances, n - 1 divisor, of the two vectors; for
+/// ttPaired Mean2 and Var2 belong to Data2 as well), StdErr (the standard
+/// error of the difference of the means), tValue, Df (degrees of freedom)
+/// and NumData (number of values used: n pairs, or n1 + n2). Result: the
+/// p-value. Codes, with the outputs that could not be formed NaN: -1.0 for
+/// fewer than 2 values in a sample (or pairs), -2.0 for ttPaired with
+/// different counts, -3.0 when StdErr = 0 and the means are equal (t
+/// undefined). StdErr = 0 with different means gives t = +-inf and p = 0
+/// (one-sided: 0 or 1). A NaN or infinite value gives NaN outputs and
+/// result. Means and variances come from the corrected two-pass kernel.
+NUMBRA_EXPORT double Perform2SampleTTest(const TVector& Data1, const TVector& Data2,
+                                         TtTestVersion Version, bool TwoSided, double& Mean1,
+                                         double& Mean2, double& Var1, double& Var2, double& StdErr,
+                                         double& tValue, double& Df, int32_t& NumData);
+
+/// The p-value of the t-test above without the other outputs.
+NUMBRA_EXPORT double Perform2SampleTTest(const TVector& Data1, const TVector& Data2,
+                                         TtTestVersion Version, bool TwoSided);
+
+/// Mann-Whitney U (Wilcoxon rank-sum) test of the whole vectors. U is the
+/// statistic of Data1: the number of pairs (x from Data1, y from Data2)
+/// with x > y plus half the number of ties, R1 - n1 (n1 + 1) / 2 with R1 the
+/// rank sum of Data1 (mid-ranks for ties). When there are no ties and both
+/// samples have fewer than 50 values, the p-value comes from the exact null
+/// distribution (UDistriIntegral); otherwise from the normal approximation
+/// with the tie correction of the variance, n1 n2 / 12 ((N + 1) - sum(t^3 -
+/// t) / (N (N - 1))), and a continuity correction of 1/2 towards the mean.
+/// TwoSided: p = min(1, 2 min(P(U' <= U), P(U' >= U))); otherwise the
+/// one-sided p = P(U' >= U) of the alternative that Data1 tends to be
+/// larger. Result: the p-value; NaN (U NaN) when a value is NaN; 1.0 when
+/// every value is equal (no information, U = n1 n2 / 2). Ranks are found by
+/// sorting copies of both samples (SortArray) and merging: O(N log N).
+NUMBRA_EXPORT double PerformMannWhitneyUTest(const TVector& Data1, const TVector& Data2,
+                                             bool TwoSided, double& U);
+
+/// Shapiro-Wilk W test of normality (Royston's algorithm AS R94: the
+/// coefficients from normal scores with Royston's polynomial corrections
+/// of the two outermost, W as the squared correlation of the ordered data
+/// with them, computed as 1 - W to keep its digits near 1; the p-value by
+/// ShapiroWilkIntegral). data holds the values that were observed (not
+/// changed: a sorted copy is centred on its median and scaled by its
+/// range). NumTotal is the size n of the whole sample when only the smallest
+/// data.NrOfElem() = n1 of its values were observed (right-censored
+/// sample); 0 or n1 means a complete sample. Returns 0 on success, else a
+/// code with W and PValue NaN unless stated: 1 fewer than 3 values; 2 n >
+/// 5000 (W computed, PValue NaN); 3 NumTotal below n1, or censoring with n <
+/// 20 or more than 80 % censored; 6 all values equal; 7 a NaN or infinite
+/// value.
+NUMBRA_EXPORT int32_t ShapiroWilkTest(const TVector& data, int32_t NumTotal, double& W,
+                                      double& PValue);
 
 // ===========================================================================
 // TRandGen

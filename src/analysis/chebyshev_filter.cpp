@@ -148,36 +148,42 @@ void CalcChebFilterCoeffs(int32_t NPoles, bool HighPass, double CutOff, double R
 
 namespace {
 
-// One pass of y[i] = ff[i] + sum_{k=1..NP} b_k y[i - k] over y[0..n) in
-// place (y holds ff on entry), with NP readable zeros before y[0]. The
-// feedback term of the newest output is added last, so that the chain from
-// one output to the next is one multiply and one add.
+// One pass of the recursion y[i] = a_0 x[i] + sum_{k=1..NP} (a_k x[i - k] +
+// b_k y[i - k]) for i in [0, n), with NP readable zeros before x[0] and
+// y[0]. The sum is grouped as (feed-forward + older feedback) + b_1 y[i -
+// 1]: the dependency from one output to the next is then a single multiply
+// and add, and everything else overlaps with it (the pass runs at that
+// latency, about as fast as one direct-form-II-transposed pass). The
+// template unrolls the common orders.
 template <int32_t NP>
-void Recurse(double* y, std::size_t n, const double* b, int32_t np_dyn) {
-  const int32_t np = NP > 0 ? NP : np_dyn;
-  for (std::size_t i = 0; i < n; ++i) {
-    double s = y[i];
-    for (int32_t k = np; k >= 2; --k) s += b[k] * y[static_cast<std::ptrdiff_t>(i) - k];
-    y[i] = s + b[1] * y[static_cast<std::ptrdiff_t>(i) - 1];
+void PassT(const double* x, double* y, std::size_t n, const double* a, const double* b,
+           int32_t np_dyn) {
+  const std::ptrdiff_t np = NP > 0 ? NP : np_dyn;
+  for (std::ptrdiff_t i = 0; i < static_cast<std::ptrdiff_t>(n); ++i) {
+    double ff = a[0] * x[i];
+    for (std::ptrdiff_t k = 1; k <= np; ++k) ff += a[k] * x[i - k];
+    double fb = 0.0;
+    for (std::ptrdiff_t k = np; k >= 2; --k) fb += b[k] * y[i - k];
+    y[i] = (ff + fb) + b[1] * y[i - 1];
   }
 }
 
-void RecurseAny(double* y, std::size_t n, const double* b, int32_t np) {
+void Pass(const double* x, double* y, std::size_t n, const double* a, const double* b, int32_t np) {
   switch (np) {
     case 2:
-      return Recurse<2>(y, n, b, np);
+      return PassT<2>(x, y, n, a, b, np);
     case 4:
-      return Recurse<4>(y, n, b, np);
+      return PassT<4>(x, y, n, a, b, np);
     case 6:
-      return Recurse<6>(y, n, b, np);
+      return PassT<6>(x, y, n, a, b, np);
     case 8:
-      return Recurse<8>(y, n, b, np);
+      return PassT<8>(x, y, n, a, b, np);
     case 10:
-      return Recurse<10>(y, n, b, np);
+      return PassT<10>(x, y, n, a, b, np);
     case 12:
-      return Recurse<12>(y, n, b, np);
+      return PassT<12>(x, y, n, a, b, np);
     default:
-      return Recurse<0>(y, n, b, np);
+      return PassT<0>(x, y, n, a, b, np);
   }
 }
 
@@ -194,56 +200,41 @@ void ChebychevFilter(const TVector* SourceVec, int32_t FirstIx, int32_t LastIx, 
   if (FirstIx > LastIx) std::swap(FirstIx, LastIx);
 
   const int32_t np = Coeffs->NrOfRows();
-  const auto g = static_cast<std::size_t>(np);  // zero guard before and after
+  const auto g = static_cast<std::size_t>(np);  // zero guard before each pass's data
   const int64_t P = int64_t{np} + 1;
-  // Working samples 1..nw; working index w holds source element w - P.
+  // Working samples 1..nw; working sample w holds source element w - P.
   const auto nw = static_cast<std::size_t>(LastIx + 2 * P);
-  std::vector<double> a(g + 1), b(g + 1), u, y1;
+  std::vector<double> a(g + 1), b(g + 1), in, y;
   a[0] = A0;
   for (int32_t k = 1; k <= np; ++k) {
     a[static_cast<std::size_t>(k)] = Coeffs->GetVal(1, k);
     b[static_cast<std::size_t>(k)] = Coeffs->GetVal(2, k);
   }
   detail::AllocateFor(r, [&] {
-    u.assign(g + nw, 0.0);
-    y1.assign(g + nw + g, 0.0);
+    in.assign(g + nw, 0.0);
+    y.assign(g + nw, 0.0);
   });
-  // u[g + w - 1] = x[w - P]: source elements 1 .. min(n, LastIx + P).
+  // Forward pass: y1[w] = A0 x[w - P] + sum a_k x[w - k - P] + sum b_k
+  // y1[w - k]; in[g + w - 1] = x[w - P] holds source elements 1 ..
+  // min(n, LastIx + P), zeros elsewhere.
   const auto src = SourceVec->Values();
   const auto last_src = static_cast<std::size_t>(std::min<int64_t>(n, LastIx + P));
   std::copy(src.begin(), src.begin() + static_cast<std::ptrdiff_t>(last_src),
-            u.begin() + static_cast<std::ptrdiff_t>(g + static_cast<std::size_t>(P)));
+            in.begin() + static_cast<std::ptrdiff_t>(g + static_cast<std::size_t>(P)));
+  Pass(in.data() + g, y.data() + g, nw, a.data(), b.data(), np);
 
-  // Forward: y1[w] = A0 u[w] + sum a_k u[w - k] + sum b_k y1[w - k].
-  double* f = y1.data() + g;
-  const double* uf = u.data() + g;
-  for (std::size_t i = 0; i < nw; ++i) {
-    double s = a[0] * uf[i];
-    for (std::size_t k = 1; k <= g; ++k)
-      s += a[k] * uf[static_cast<std::ptrdiff_t>(i) - static_cast<std::ptrdiff_t>(k)];
-    f[i] = s;
-  }
-  RecurseAny(f, nw, b.data(), np);
+  // Backward pass, y2[w] = A0 y1[w] + sum a_k y1[w + k] + sum b_k y2[w + k]
+  // with zeros beyond the end: the same pass over y1 reversed, so in[g + i]
+  // = y1[nw - i] (working index) and the result at i is y2[nw - i].
+  std::reverse_copy(y.begin() + static_cast<std::ptrdiff_t>(g), y.end(),
+                    in.begin() + static_cast<std::ptrdiff_t>(g));
+  Pass(in.data() + g, y.data() + g, nw, a.data(), b.data(), np);
 
-  // Backward over the reversed forward result: y2[w] = A0 y1[w] + sum a_k
-  // y1[w + k] + sum b_k y2[w + k]; reversing y2 lets it use the same
-  // recursion kernel (its guard zeros lie before the reversed start).
-  std::vector<double> rev;
-  detail::AllocateFor(r, [&] { rev.assign(g + nw, 0.0); });
-  double* bw = rev.data() + g;
-  for (std::size_t i = 0; i < nw; ++i) {
-    const std::size_t w = nw - 1 - i;  // working index w + 1
-    double s = a[0] * f[w];
-    for (std::size_t k = 1; k <= g; ++k) s += a[k] * f[w + k];
-    bw[i] = s;
-  }
-  RecurseAny(bw, nw, b.data(), np);
-
-  // Dest[j] = y2[j + P] for j = FirstIx..LastIx; y2 at working index w is
-  // bw[nw - w].
+  // Dest[j] = y2[j + P] for j = FirstIx..LastIx, which sits at i = nw - j - P.
   std::vector<double> out(static_cast<std::size_t>(LastIx - FirstIx) + 1);
+  const double* y2 = y.data() + g;
   for (int32_t j = FirstIx; j <= LastIx; ++j)
-    out[static_cast<std::size_t>(j - FirstIx)] = bw[nw - static_cast<std::size_t>(j + P)];
+    out[static_cast<std::size_t>(j - FirstIx)] = y2[nw - static_cast<std::size_t>(j + P)];
   detail::Publish(DestVec, FirstIx, out);
 }
 

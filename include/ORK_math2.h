@@ -171,17 +171,28 @@ NUMBRA_EXPORT void MovingKernelFilter(const TVector* SourceVec, int32_t FirstIx,
 /// NPoles poles as a cascade of 2-pole stages by the bilinear transform,
 /// multiplied out into one recursion y[i] = A0 x[i] + sum_{k=1..NPoles}
 /// (a_k x[i - k] + b_k y[i - k]). CutOff (fraction of the sampling rate) is
-/// the -3 dB point, Ripple the pass-band ripple in percent (0..29); the gain
-/// is 1 at zero frequency (low pass) or at half the sampling rate (high
-/// pass). Coeffs becomes 2 columns x NPoles rows, row k holding a_k and b_k.
+/// the -3 dB point, Ripple the pass-band ripple in percent (0..29). The a_k
+/// are scaled so that the recursion with the stored (rounded) b_k has gain 1
+/// at zero frequency (low pass) or at half the sampling rate (high pass):
+/// the sums are compensated, so this holds to a few ulps even where 1 - sum
+/// b_k is tiny. Coeffs becomes 2 columns x NPoles rows, row k holding a_k
+/// and b_k; A0 receives a_0.
+///
+/// Many poles at a low cut-off put the poles so close to z = 1 that the
+/// multiplied-out recursion, once rounded to doubles, no longer has them
+/// inside the unit circle: at ripple 0.5 % the rounded recursion is unstable
+/// for 12 poles at a cut-off of 0.01, 16 poles at 0.02, 20 poles at 0.05,
+/// 24 poles at 0.1, 30 poles at 0.1. NPoles is therefore limited to 20 (and
+/// the caller of high orders should keep the cut-off high).
+///
 /// Raises EORKMath2Error, checked in this order and changing nothing:
 /// "CalcChebFilterCoeffs: NPoles must be even"; "CalcChebFilterCoeffs:
 /// invalid Ripple value" (outside 0..29 or NaN); "CalcChebFilterCoeffs:
-/// invalid cutoff frequency" (outside 0..0.5 or NaN, and the cut-offs that
-/// leave no pass band: 0 for a low pass, 0.5 for a high pass);
-/// "CalcChebFilterCoeffs: NPoles must be between 2 and 20" (the single
-/// recursion of more poles is too ill-conditioned to keep the designed
-/// poles); "CalcChebFilterCoeffs: Coeffs is undefined".
+/// invalid cutoff frequency" (outside 0..0.5 or NaN; also the cut-offs that
+/// leave no pass band to normalise, 0 for a low pass and 0.5 for a high
+/// pass, and cut-offs so near them that the gain underflows);
+/// "CalcChebFilterCoeffs: NPoles must be between 2 and 20";
+/// "CalcChebFilterCoeffs: Coeffs is undefined".
 NUMBRA_EXPORT void CalcChebFilterCoeffs(int32_t NPoles, bool HighPass, double CutOff, double Ripple,
                                         double& A0, TMatrix* Coeffs);
 
@@ -196,7 +207,9 @@ NUMBRA_EXPORT void CalcChebFilterCoeffs(int32_t NPoles, bool HighPass, double Cu
 /// clamped into 1..n and ordered. A NaN sample makes the whole range NaN.
 /// Coefficients missing from Coeffs read as 0. Raises EORKMath2Error
 /// "ChebychevFilter: SourceVec, DestVec and/or Coeffs is undefined",
-/// changing nothing. Cost 2 (2 NP + 1) multiply-adds per working sample.
+/// changing nothing. Cost 2 (2 NP + 1) multiply-adds per working sample;
+/// rounding grows with the closeness of the poles to the unit circle (see
+/// CalcChebFilterCoeffs).
 NUMBRA_EXPORT void ChebychevFilter(const TVector* SourceVec, int32_t FirstIx, int32_t LastIx,
                                    TVector* DestVec, double A0, const TMatrix* Coeffs);
 

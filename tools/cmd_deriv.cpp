@@ -20,7 +20,11 @@ int RunDeriv(const std::vector<std::string>& Words) {
   const int order = a.GetInt("--order", 1);
   if (order != 1 && order != 2) throw CliError("--order must be 1 or 2, not " + a.Get("--order"));
   const int window = a.GetInt("--window", 0);
+  LongTask task("deriv");
+  task.Phase("reading");
   const std::vector<double> x = ReadSamples(a.positional[0]);
+  task.Check();
+  task.Phase("differentiating");
   numbra::TVector src, dest;
   src.Resize(static_cast<int32_t>(x.size()));
   dest.Resize(static_cast<int32_t>(x.size()));
@@ -29,6 +33,7 @@ int RunDeriv(const std::vector<std::string>& Words) {
     numbra::FirstDeriv(&src, 1, src.NrOfElem(), &dest, window);
   else
     numbra::SecondDeriv(&src, 1, src.NrOfElem(), &dest, window);
+  task.Check();
   std::ostringstream out;
   for (const double v : dest.Values()) out << FormatDouble(v) << "\n";
   std::cout << out.str();

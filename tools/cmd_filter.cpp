@@ -27,12 +27,17 @@ int RunFilter(const std::vector<std::string>& Words) {
   double a0 = 0;
   numbra::TMatrix coeffs;
   numbra::CalcChebFilterCoeffs(poles, high, fc, ripple, a0, &coeffs);
+  LongTask task("filter");
+  task.Phase("reading");
   const std::vector<double> x = ReadSamples(a.positional[0]);
+  task.Check();
+  task.Phase("filtering");
   numbra::TVector src, dest;
   src.Resize(static_cast<int32_t>(x.size()));
   dest.Resize(static_cast<int32_t>(x.size()));
   for (std::size_t i = 0; i < x.size(); ++i) src.SetVal(static_cast<int32_t>(i + 1), x[i]);
   numbra::ChebychevFilter(&src, 1, src.NrOfElem(), &dest, a0, &coeffs);
+  task.Check();
   std::ostringstream out;
   for (const double v : dest.Values()) out << FormatDouble(v) << "\n";
   std::cout << out.str();

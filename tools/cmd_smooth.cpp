@@ -32,12 +32,17 @@ int RunSmooth(const std::vector<std::string>& Words) {
   else
     throw CliError("unknown method \"" + method + "\" (average, median, weighted, sg)");
   const int window = a.GetInt("--window", 0);
+  LongTask task("smooth");
+  task.Phase("reading");
   const std::vector<double> x = ReadSamples(a.positional[0]);
+  task.Check();
+  task.Phase("smoothing");
   numbra::TVector src, dest;
   src.Resize(static_cast<int32_t>(x.size()));
   dest.Resize(static_cast<int32_t>(x.size()));
   for (std::size_t i = 0; i < x.size(); ++i) src.SetVal(static_cast<int32_t>(i + 1), x[i]);
   fn(&src, 1, src.NrOfElem(), &dest, window);
+  task.Check();
   std::ostringstream out;
   for (const double v : dest.Values()) out << FormatDouble(v) << "\n";
   std::cout << out.str();

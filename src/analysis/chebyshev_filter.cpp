@@ -200,7 +200,9 @@ void ChebychevFilter(const TVector* SourceVec, int32_t FirstIx, int32_t LastIx, 
   if (FirstIx > LastIx) std::swap(FirstIx, LastIx);
 
   const int32_t np = Coeffs->NrOfRows();
-  const auto g = static_cast<std::size_t>(np);  // zero guard before each pass's data
+  // Zero guard before each pass's data; at least one, as the pass always
+  // reads y[i - 1] (b_1 is 0 for a recursion without coefficients).
+  const auto g = static_cast<std::size_t>(std::max(np, 1));
   const int64_t P = int64_t{np} + 1;
   // Working samples 1..nw; working sample w holds source element w - P.
   const auto nw = static_cast<std::size_t>(LastIx + 2 * P);

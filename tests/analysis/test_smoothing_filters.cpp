@@ -356,6 +356,10 @@ TEST(ChebychevFilter, EdgeCases) {
   for (int32_t j = 1; j <= 6; ++j) EXPECT_EQ(d.GetVal(j), 4.0 * j);
   ChebychevFilter(&x, -5, 99, &d, 1.0, &none);  // bounds clamped into 1..n
   EXPECT_EQ(d.GetVal(6), 6.0);
+  TMatrix empty;  // no rows at all: the recursion is y = A0 x
+  empty.Resize(2, 0);
+  ChebychevFilter(&x, 1, 6, &d, -1.5, &empty);
+  for (int32_t j = 1; j <= 6; ++j) EXPECT_EQ(d.GetVal(j), 2.25 * j);
   // A NaN sample spreads over the whole range, both directions.
   double a0 = 0;
   TMatrix c;

@@ -262,3 +262,25 @@ TEST(Smoothing, RangeWindowsMatchReferences) {
   }
   EXPECT_EQ(sets, 18);
 }
+
+// Extreme bounds and window lengths: clamped or refused, never an overflow
+// or a read outside the source.
+TEST(Smoothing, ExtremeArguments) {
+  V x(std::vector<double>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+  V d(std::vector<double>(10, 0.0));
+  for (WindowFn fn : {MovingAverageSmooth, MovingMedianSmooth, WeightedAverageSmooth,
+                      PolynomialSmooth, FirstDeriv, SecondDeriv}) {
+    EXPECT_THROW(fn(&x, INT32_MIN, INT32_MAX, &d, INT32_MAX), EORKMath2Error);
+    EXPECT_THROW(fn(&x, INT32_MIN, INT32_MAX, &d, INT32_MIN), EORKMath2Error);
+    EXPECT_THROW(fn(&x, INT32_MAX, INT32_MIN, &d, -7), EORKMath2Error);
+    EXPECT_NO_THROW(fn(&x, INT32_MAX, INT32_MIN, &d, 5));  // the whole vector
+  }
+  EXPECT_NEAR(d.GetVal(10), 0.0, 1e-15);  // the last call: SecondDeriv of a straight line
+  V k(std::vector<double>{0.25, 0.5, 0.25});
+  MovingKernelFilter(&x, INT32_MIN, INT32_MAX, &d, &k);
+  EXPECT_DOUBLE_EQ(d.GetVal(1), 1.25);
+  EXPECT_DOUBLE_EQ(d.GetVal(10), 9.75);
+  TDoubleArray nan_kernel;
+  CalcSincLPKernel(9, std::nan(""), 1, nan_kernel);  // NaN cut-off: no pass band
+  EXPECT_EQ(nan_kernel, TDoubleArray(9, 0.0));
+}

@@ -16,7 +16,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <numbers>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -149,41 +151,42 @@ void CalcChebFilterCoeffs(int32_t NPoles, bool HighPass, double CutOff, double R
 namespace {
 
 // One pass of the recursion y[i] = a_0 x[i] + sum_{k=1..NP} (a_k x[i - k] +
-// b_k y[i - k]) for i in [0, n), with NP readable zeros before x[0] and
-// y[0]. The sum is grouped as (feed-forward + older feedback) + b_1 y[i -
-// 1]: the dependency from one output to the next is then a single multiply
-// and add, and everything else overlaps with it (the pass runs at that
-// latency, about as fast as one direct-form-II-transposed pass). The
-// template unrolls the common orders.
-template <int32_t NP>
+// b_k y[i - k]), i = 0..n-1, where element i of x and y lies at offset
+// Dir * i from the given pointers (Dir = -1 runs backwards through memory)
+// and NP zeros lie before element 0. The sum is grouped as (feed-forward +
+// older feedback) + b_1 y[i - 1]: the dependency from one output to the
+// next is then a single multiply and add, and everything else overlaps with
+// it. The template unrolls the common orders.
+template <int32_t NP, std::ptrdiff_t Dir>
 void PassT(const double* x, double* y, std::size_t n, const double* a, const double* b,
            int32_t np_dyn) {
   const std::ptrdiff_t np = NP > 0 ? NP : np_dyn;
   for (std::ptrdiff_t i = 0; i < static_cast<std::ptrdiff_t>(n); ++i) {
-    double ff = a[0] * x[i];
-    for (std::ptrdiff_t k = 1; k <= np; ++k) ff += a[k] * x[i - k];
+    double ff = a[0] * x[Dir * i];
+    for (std::ptrdiff_t k = 1; k <= np; ++k) ff += a[k] * x[Dir * (i - k)];
     double fb = 0.0;
-    for (std::ptrdiff_t k = np; k >= 2; --k) fb += b[k] * y[i - k];
-    y[i] = (ff + fb) + b[1] * y[i - 1];
+    for (std::ptrdiff_t k = np; k >= 2; --k) fb += b[k] * y[Dir * (i - k)];
+    y[Dir * i] = (ff + fb) + b[1] * y[Dir * (i - 1)];
   }
 }
 
+template <std::ptrdiff_t Dir>
 void Pass(const double* x, double* y, std::size_t n, const double* a, const double* b, int32_t np) {
   switch (np) {
     case 2:
-      return PassT<2>(x, y, n, a, b, np);
+      return PassT<2, Dir>(x, y, n, a, b, np);
     case 4:
-      return PassT<4>(x, y, n, a, b, np);
+      return PassT<4, Dir>(x, y, n, a, b, np);
     case 6:
-      return PassT<6>(x, y, n, a, b, np);
+      return PassT<6, Dir>(x, y, n, a, b, np);
     case 8:
-      return PassT<8>(x, y, n, a, b, np);
+      return PassT<8, Dir>(x, y, n, a, b, np);
     case 10:
-      return PassT<10>(x, y, n, a, b, np);
+      return PassT<10, Dir>(x, y, n, a, b, np);
     case 12:
-      return PassT<12>(x, y, n, a, b, np);
+      return PassT<12, Dir>(x, y, n, a, b, np);
     default:
-      return PassT<0>(x, y, n, a, b, np);
+      return PassT<0, Dir>(x, y, n, a, b, np);
   }
 }
 
@@ -200,44 +203,50 @@ void ChebychevFilter(const TVector* SourceVec, int32_t FirstIx, int32_t LastIx, 
   if (FirstIx > LastIx) std::swap(FirstIx, LastIx);
 
   const int32_t np = Coeffs->NrOfRows();
-  // Zero guard before each pass's data; at least one, as the pass always
-  // reads y[i - 1] (b_1 is 0 for a recursion without coefficients).
+  // Zero guard on both sides of each pass's data; at least one, as a pass
+  // always reads y[i - 1] (b_1 is 0 for a recursion without coefficients).
   const auto g = static_cast<std::size_t>(std::max(np, 1));
   const int64_t P = int64_t{np} + 1;
-  // Working samples 1..nw; working sample w holds source element w - P.
+  const auto pad = static_cast<std::size_t>(P);
+  // Working samples 1..nw, at offset g + w - 1 of both buffers; working
+  // sample w stands for source element w - P.
   const auto nw = static_cast<std::size_t>(LastIx + 2 * P);
-  std::vector<double> a(g + 1), b(g + 1), in, y;
+  std::vector<double> a(g + 1), b(g + 1);
   a[0] = A0;
   for (int32_t k = 1; k <= np; ++k) {
     a[static_cast<std::size_t>(k)] = Coeffs->GetVal(1, k);
     b[static_cast<std::size_t>(k)] = Coeffs->GetVal(2, k);
   }
+  // Two buffers, not zero-filled as a whole: only the guards and the zero
+  // samples around the source need clearing, the rest is overwritten.
+  std::unique_ptr<double[]> xb, yb;
   detail::AllocateFor(r, [&] {
-    in.assign(g + nw, 0.0);
-    y.assign(g + nw, 0.0);
+    xb = std::make_unique_for_overwrite<double[]>(g + nw + g);
+    yb = std::make_unique_for_overwrite<double[]>(g + nw + g);
   });
-  // Forward pass: y1[w] = A0 x[w - P] + sum a_k x[w - k - P] + sum b_k
-  // y1[w - k]; in[g + w - 1] = x[w - P] holds source elements 1 ..
-  // min(n, LastIx + P), zeros elsewhere.
+  double* const x = xb.get();
+  double* const y = yb.get();
   const auto src = SourceVec->Values();
   const auto last_src = static_cast<std::size_t>(std::min<int64_t>(n, LastIx + P));
-  std::copy(src.begin(), src.begin() + static_cast<std::ptrdiff_t>(last_src),
-            in.begin() + static_cast<std::ptrdiff_t>(g + static_cast<std::size_t>(P)));
-  Pass(in.data() + g, y.data() + g, nw, a.data(), b.data(), np);
+  std::fill(x, x + g + pad, 0.0);
+  std::copy(src.begin(), src.begin() + static_cast<std::ptrdiff_t>(last_src), x + g + pad);
+  std::fill(x + g + pad + last_src, x + g + nw + g, 0.0);
+  std::fill(y, y + g, 0.0);
+  std::fill(y + g + nw, y + g + nw + g, 0.0);
 
-  // Backward pass, y2[w] = A0 y1[w] + sum a_k y1[w + k] + sum b_k y2[w + k]
-  // with zeros beyond the end: the same pass over y1 reversed, so in[g + i]
-  // = y1[nw - i] (working index) and the result at i is y2[nw - i].
-  std::reverse_copy(y.begin() + static_cast<std::ptrdiff_t>(g), y.end(),
-                    in.begin() + static_cast<std::ptrdiff_t>(g));
-  Pass(in.data() + g, y.data() + g, nw, a.data(), b.data(), np);
+  // Forward pass over x into y: y1[w] = A0 x[w - P] + sum a_k x[w - k - P] +
+  // sum b_k y1[w - k].
+  Pass<1>(x + g, y + g, nw, a.data(), b.data(), np);
+  // Backward pass over y into x, from the last working sample down: y2[w] =
+  // A0 y1[w] + sum a_k y1[w + k] + sum b_k y2[w + k], zeros beyond the end
+  // (the guards after the data). x is free again, and its guard after the
+  // data is zero.
+  Pass<-1>(y + g + nw - 1, x + g + nw - 1, nw, a.data(), b.data(), np);
 
-  // Dest[j] = y2[j + P] for j = FirstIx..LastIx, which sits at i = nw - j - P.
-  std::vector<double> out(static_cast<std::size_t>(LastIx - FirstIx) + 1);
-  const double* y2 = y.data() + g;
-  for (int32_t j = FirstIx; j <= LastIx; ++j)
-    out[static_cast<std::size_t>(j - FirstIx)] = y2[nw - static_cast<std::size_t>(j + P)];
-  detail::Publish(DestVec, FirstIx, out);
+  // Dest[j] = y2[j + P] for j = FirstIx..LastIx: one contiguous run of x.
+  const auto m = static_cast<std::size_t>(LastIx - FirstIx) + 1;
+  detail::Publish(DestVec, FirstIx,
+                  std::span<const double>(x + g + static_cast<std::size_t>(FirstIx) + pad - 1, m));
 }
 
 }  // namespace numbra

@@ -86,7 +86,9 @@ std::string FormatDouble(double Value);
 // LongTask::Step) and Check() once per outer step. Check() after every
 // library call that can be aborted, before judging its result: an aborted
 // routine returns its failure result, which must not be reported as a
-// failure of the data.
+// failure of the data. Interrupted derives from std::runtime_error: a
+// command that catches exceptions catches the library's own classes (or
+// rethrows Interrupted), so that the interrupt reaches main.
 
 /// Thrown by LongTask::Check() after Ctrl-C; main prints one line and exits 130.
 class Interrupted : public std::runtime_error {
@@ -128,6 +130,9 @@ class LongTask {
   void Step() const;
   /// Whether progress is being shown (stderr is a terminal).
   [[nodiscard]] bool ShowsProgress() const noexcept { return show_; }
+  /// Turns the progress line off (erasing it) or on again (only when stderr
+  /// is a terminal): off while the command prints to a terminal on stdout.
+  void ShowProgress(bool On);
 
  private:
   void Feedback(double Stat);

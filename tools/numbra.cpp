@@ -188,6 +188,11 @@ void LongTask::Step() const {
   Check();
 }
 
+void LongTask::ShowProgress(bool On) {
+  if (!On) Erase();
+  show_ = On && ::isatty(STDERR_FILENO) == 1;
+}
+
 void LongTask::Feedback(double Stat) {
   // A routine that cleared AbortMathProc when it started is stopped at its
   // first step after the interrupt.
@@ -251,10 +256,12 @@ void WriteOutputFile(const std::string& Path,
   struct Cleanup {
     const std::string& tmp;
     bool keep = false;
+    // Removed before the handler forgets it, so that a second Ctrl-C at any
+    // moment leaves nothing behind (unlinking a name already gone is harmless).
     ~Cleanup() {
-      g_tmp_set = 0;
-      std::atomic_signal_fence(std::memory_order_seq_cst);
       if (!keep) std::remove(tmp.c_str());
+      std::atomic_signal_fence(std::memory_order_seq_cst);
+      g_tmp_set = 0;
     }
   } cleanup{tmp};
   Write(tmp);
@@ -335,6 +342,8 @@ void StoreMatrixText(numbra::TMatrix& M, const std::string& File, LongTask& Task
 }
 
 void PrintMatrix(const numbra::TMatrix& M, LongTask& Task) {
+  // Rows and a progress line on the same terminal would mix.
+  if (::isatty(STDOUT_FILENO) == 1) Task.ShowProgress(false);
   Task.Phase("printing", M.NrOfRows());
   std::string line;
   for (int32_t r = 1; r <= M.NrOfRows(); ++r) {

@@ -3,6 +3,7 @@
 // bands reads back exactly.
 #include "cli_runner.h"
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -74,23 +75,29 @@ RunResult Interrupt(const std::vector<std::string>& Args, bool Terminal, int Int
   }
   RunResult r;
   std::string tty;  // what arrived on the terminal
+  int raw = 0;
+  bool ended = false;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (std::chrono::steady_clock::now() < deadline) {
+  while (!ended && std::chrono::steady_clock::now() < deadline) {
     if (Terminal) {
-      char buf[256];
-      const ssize_t got = ::read(master, buf, sizeof buf);  // blocks until output
-      if (got <= 0) break;                                  // the tool has ended
-      tty.append(buf, static_cast<std::size_t>(got));
+      pollfd p{master, POLLIN, 0};
+      if (::poll(&p, 1, 100) > 0) {
+        char buf[256];
+        const ssize_t got = ::read(master, buf, sizeof buf);
+        if (got > 0) tty.append(buf, static_cast<std::size_t>(got));
+      }
       if (tty.find('%') != std::string::npos && Ready()) break;
     } else {
       if (Ready()) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    ended = ::waitpid(pid, &raw, WNOHANG) == pid;  // the tool ended too early
   }
   r.progress = tty.find('%') != std::string::npos;
-  for (int i = 0; i < Interrupts; ++i) ::kill(pid, SIGINT);
-  int raw = 0;
-  ::waitpid(pid, &raw, 0);
+  if (!ended) {
+    for (int i = 0; i < Interrupts; ++i) ::kill(pid, SIGINT);
+    ::waitpid(pid, &raw, 0);
+  }
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   if (Terminal) {
     char buf[256];
@@ -114,6 +121,11 @@ class CliInterrupt : public ::testing::TestWithParam<InterruptCase> {};
 
 TEST_P(CliInterrupt, DistancesStopsAndLeavesNoFile) {
   const InterruptCase c = GetParam();
+  if (c.terminal) {
+    const int fd = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (fd < 0) GTEST_SKIP() << "no pseudo-terminal here";
+    ::close(fd);
+  }
   TempDir dir;      // input and output
   TempDir err_dir;  // stderr of the tool
   WriteText(dir.File("t.txt"), Table(12000));
@@ -154,7 +166,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, CliInterrupt,
                                            InterruptCase{false, 2}));
 
 // Written in bands (600 rows: two of them) the file is the whole matrix in
-// the text form; |i - j| is exact, as is the inverse of a diagonal matrix.
+// the text form; |i - j| is exact, as are Manhattan distances of integers and
+// the inverse of a diagonal matrix.
 TEST(CliLongOutput, BandsReadBackExactly) {
   TempDir dir;
   std::string column;
@@ -165,12 +178,27 @@ TEST(CliLongOutput, BandsReadBackExactly) {
       expected += std::to_string(std::abs(i - j)) + (j < 600 ? " " : "\r\n");
   }
   WriteText(dir.File("c.txt"), column);
+  // 16 columns: the distance kernel is watched for progress; Manhattan
+  // distances of small integers are exact.
+  std::string wide;
+  std::string manhattan = "1 1 4 4\r\n";
+  const auto cell = [](int r, int k) { return (r * 7 + k * 3) % 11 - 5; };
+  for (int r = 0; r < 4; ++r) {
+    for (int k = 0; k < 16; ++k) wide += std::to_string(cell(r, k)) + (k < 15 ? " " : "\n");
+    for (int q = 0; q < 4; ++q) {
+      int d = 0;
+      for (int k = 0; k < 16; ++k) d += std::abs(cell(r, k) - cell(q, k));
+      manhattan += std::to_string(d) + (q < 3 ? " " : "\r\n");
+    }
+  }
+  WriteText(dir.File("w.txt"), wide);
   WriteText(dir.File("m.txt"), "1 1 2 2\n2 0\n0 8\n");
   struct Case {
     std::string args;
     std::string want;
   };
   for (const Case& c : {Case{"distances " + dir.File("c.txt"), expected},
+                        Case{"distances --mode manhattan " + dir.File("w.txt"), manhattan},
                         Case{"invert " + dir.File("m.txt"), "1 1 2 2\r\n0.5 0\r\n0 0.125\r\n"}}) {
     const auto r = RunCli(c.args + " --out " + dir.File("o.txt"));
     ASSERT_EQ(r.status, 0) << r.err;

@@ -1,0 +1,78 @@
+#!/usr/bin/python3
+"""Reference values of the multivariate routines (covariance, eigen
+decomposition, principal components). Run with Debian's python3 (NumPy).
+
+covar.txt: a 7 x 4 data matrix with a large offset, and its association
+matrices in the five modes, computed in exact rational arithmetic from the
+doubles as stored (fractions.Fraction), then rounded once to double.
+eigen.txt: a 12 x 12 symmetric matrix, its eigenvalues (numpy.linalg.eigh,
+LAPACK's divide and conquer), and the eigenvalues of the covariance matrix of
+a 30 x 5 data set as explained fractions in descending order.
+
+Format: blocks "name rows cols" followed by rows of numbers written with
+17 significant digits (repr).
+"""
+from fractions import Fraction as F
+import math
+import numpy as np
+
+rng = np.random.default_rng(20261208)
+
+
+def put(f, name, a):
+    a = np.atleast_2d(np.asarray(a, dtype=float))
+    f.write(f"{name} {a.shape[0]} {a.shape[1]}\n")
+    for row in a:
+        f.write(" ".join(repr(float(x)) for x in row) + "\n")
+
+
+def exact_modes(x):
+    m, n = x.shape
+    cols = [[F(float(v)) for v in x[:, j]] for j in range(n)]
+    means = [sum(c) / m for c in cols]
+    ssd = [sum((v - mu) ** 2 for v in c) for c, mu in zip(cols, means)]
+    out = {}
+    for mode in range(5):
+        r = np.zeros((n, n))
+        for i in range(n):
+            for j in range(n):
+                a, b = cols[i], cols[j]
+                if mode == 0:
+                    v = sum(p * q for p, q in zip(a, b)) / (m - 1)
+                elif mode == 4:
+                    v = sum((p - q) ** 2 for p, q in zip(a, b)) / (m - 1)
+                else:
+                    v = sum((p - means[i]) * (q - means[j]) for p, q in zip(a, b)) / (m - 1)
+                if mode in (2, 3):
+                    # covariance / sqrt(var_i var_j), in high precision
+                    s = math.sqrt(float(ssd[i] / (m - 1))) * math.sqrt(float(ssd[j] / (m - 1)))
+                    rho = v * (m - 1) / F(1)  # Sxy
+                    # rho = Sxy / sqrt(Sxx Syy), exact square then one sqrt
+                    sq = rho * rho / (ssd[i] * ssd[j])
+                    val = math.copysign(math.sqrt(float(sq)), float(rho))
+                    v = F(val) if mode == 2 else sq
+                    if mode == 2 and i == j:
+                        v = F(1)
+                r[i, j] = float(v)
+        out[mode] = r
+    return out
+
+
+with open("covar.txt", "w") as f:
+    x = 1.0e6 + rng.normal(size=(7, 4)).round(6)
+    x[:, 3] = 3.0 * x[:, 0] - 2.0e6 + rng.normal(size=7) * 1e-3
+    put(f, "data", x)
+    for mode, r in exact_modes(x).items():
+        put(f, f"mode{mode}", r)
+
+with open("eigen.txt", "w") as f:
+    a = rng.normal(size=(12, 12))
+    a = (a + a.T) / 2
+    put(f, "sym", a)
+    put(f, "eigvals", np.linalg.eigvalsh(a))
+    d = rng.normal(size=(30, 5)) @ rng.normal(size=(5, 5)) + 10.0
+    put(f, "pcadata", d)
+    w = np.linalg.eigvalsh(np.cov(d, rowvar=False))[::-1]
+    put(f, "pcafractions", w / np.abs(w).sum())
+    wc = np.linalg.eigvalsh(np.corrcoef(d, rowvar=False))[::-1]
+    put(f, "pcacorr", wc)

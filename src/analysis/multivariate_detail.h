@@ -5,7 +5,10 @@
 #include "ORK_orkbase.h"
 
 #include <cstdint>
+#include <new>
 #include <span>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace numbra::detail {
@@ -74,5 +77,24 @@ void PublishEigen(EigenResult&& Result);
 /// Out. Returns false on an abort.
 bool CovarKernel(const TMatrix& InMat, int32_t LoC, int32_t nc, int32_t LoR, int32_t m,
                  int32_t Mode, std::vector<double>& Out);
+
+/// Sizes V to Values.size() elements (at least 1) and stores them.
+inline void StoreValues(TVector& V, std::span<const double> Values) {
+  V.SetVecSize(static_cast<int32_t>(Values.size()));
+  for (std::size_t i = 0; i < Values.size(); ++i) V.SetVal(static_cast<int32_t>(i) + 1, Values[i]);
+}
+
+/// Runs fn; an allocation failure is raised as EORKMath2Error
+/// "<Routine>: not enough memory on heap".
+template <class Fn>
+auto WithHeap(const char* Routine, Fn&& fn) -> decltype(fn()) {
+  try {
+    return fn();
+  } catch (const std::bad_alloc&) {
+    throw EORKMath2Error(std::string(Routine) + ": not enough memory on heap");
+  } catch (const std::length_error&) {
+    throw EORKMath2Error(std::string(Routine) + ": not enough memory on heap");
+  }
+}
 
 }  // namespace numbra::detail

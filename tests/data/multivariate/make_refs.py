@@ -76,3 +76,40 @@ with open("eigen.txt", "w") as f:
     put(f, "pcafractions", w / np.abs(w).sum())
     wc = np.linalg.eigvalsh(np.corrcoef(d, rowvar=False))[::-1]
     put(f, "pcacorr", wc)
+
+# regress.txt: predictors (25 x 4, offsets and mixed scales) and y; the
+# ordinary least-squares fit with intercept (coefficients, standard errors),
+# ridge on raw and on standardised predictors for lambda = 2.5 from the
+# closed forms (Xc^T Xc + lambda I)^-1 Xc^T yc; a 6 x 4 matrix and its
+# singular values; a least-squares right-hand side and its solution.
+with open("regress.txt", "w") as f:
+    m = 25
+    X = rng.normal(size=(m, 4)) * [1.0, 10.0, 0.1, 3.0] + [5.0, -100.0, 0.0, 1e3]
+    y = 2.0 + X @ [1.5, -0.2, 7.0, 0.05] + rng.normal(size=m) * 0.3
+    put(f, "X", X)
+    put(f, "y", y)
+    A = np.column_stack([np.ones(m), X])
+    coef, *_ = np.linalg.lstsq(A, y, rcond=None)
+    res = y - A @ coef
+    s2 = res @ res / (m - 5)
+    se = np.sqrt(np.diag(s2 * np.linalg.inv(A.T @ A)))
+    put(f, "ols_coef", coef)
+    put(f, "ols_se", se)
+    put(f, "ols_r2", [1 - res @ res / ((y - y.mean()) @ (y - y.mean()))])
+    lam = 2.5
+    xm = X.mean(axis=0)
+    Xc = X - xm
+    yc = y - y.mean()
+    b = np.linalg.solve(Xc.T @ Xc + lam * np.eye(4), Xc.T @ yc)
+    put(f, "ridge_coef", np.concatenate([[y.mean() - xm @ b], b]))
+    sd = X.std(axis=0, ddof=1)
+    Z = Xc / sd
+    bs = np.linalg.solve(Z.T @ Z + lam * np.eye(4), Z.T @ yc)
+    put(f, "ridgestd_std", bs)
+    put(f, "ridgestd_coef", np.concatenate([[y.mean() - xm @ (bs / sd)], bs / sd]))
+    S = rng.normal(size=(6, 4))
+    put(f, "svd_a", S)
+    put(f, "svd_w", np.linalg.svd(S, compute_uv=False))
+    rhs = rng.normal(size=6)
+    put(f, "svd_b", rhs)
+    put(f, "svd_x", np.linalg.lstsq(S, rhs, rcond=None)[0])

@@ -21,17 +21,28 @@
 // both triangles then needs row q written back after each rotation; row p
 // is written back only once, after the last rotation with that p: until
 // then its current values are those of column p, from which the pivots
-// a_pq are read. That halves the strided writes. The diagonal of the work
+// a_pq are read. Both write-backs skip the columns already passed in the
+// sweep (they are not read again before the sweep ends, when the lower
+// triangle is mirrored from the upper one). That leaves a quarter of the
+// strided writes of the plain scheme. The rotations run four elements at a
+// time with AVX2 where the processor has it (NUMBRA_MATRIX_KERNEL=generic
+// forces the portable loop; both give the same bits). The diagonal of the work
 // matrix is kept at 0 (the eigenvalue estimates live in d), so the column
 // loops need no exceptions for the rows p and q.
 #include "ORK_math2.h"
 #include "analysis/multivariate_detail.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <new>
 #include <shared_mutex>
 #include <utility>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace numbra {
 namespace detail {
@@ -40,14 +51,47 @@ namespace {
 
 // x, y := x - s (y + tau x), y + s (x - tau y): the rotation in the form
 // that keeps rounding small when the angle is small (tau = s / (1 + c)).
-void RotatePair(double* __restrict x, double* __restrict y, std::size_t n, double s,
-                double tau) noexcept {
+void RotatePairGeneric(double* __restrict x, double* __restrict y, std::size_t n, double s,
+                       double tau) noexcept {
   for (std::size_t j = 0; j < n; ++j) {
     const double g = x[j];
     const double h = y[j];
     x[j] = g - s * (h + g * tau);
     y[j] = h + s * (g - h * tau);
   }
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define NUMBRA_JACOBI_AVX2 1
+// The same operations, four elements at a time (separate multiplies and
+// adds, no fused multiply-add: the results equal the generic loop's bit for
+// bit).
+__attribute__((target("avx2"))) void RotatePairAvx2(double* __restrict x, double* __restrict y,
+                                                    std::size_t n, double s, double tau) noexcept {
+  const __m256d vs = _mm256_set1_pd(s);
+  const __m256d vt = _mm256_set1_pd(tau);
+  std::size_t j = 0;
+  for (; j + 4 <= n; j += 4) {
+    const __m256d g = _mm256_loadu_pd(x + j);
+    const __m256d h = _mm256_loadu_pd(y + j);
+    const __m256d gx = _mm256_sub_pd(g, _mm256_mul_pd(vs, _mm256_add_pd(h, _mm256_mul_pd(g, vt))));
+    const __m256d hy = _mm256_add_pd(h, _mm256_mul_pd(vs, _mm256_sub_pd(g, _mm256_mul_pd(h, vt))));
+    _mm256_storeu_pd(x + j, gx);
+    _mm256_storeu_pd(y + j, hy);
+  }
+  RotatePairGeneric(x + j, y + j, n - j, s, tau);
+}
+#endif
+
+using RotateFn = void (*)(double*, double*, std::size_t, double, double) noexcept;
+
+RotateFn PickRotate() {
+#if defined(NUMBRA_JACOBI_AVX2)
+  const char* forced = std::getenv("NUMBRA_MATRIX_KERNEL");
+  if (__builtin_cpu_supports("avx2") && !(forced != nullptr && std::strcmp(forced, "generic") == 0))
+    return RotatePairAvx2;
+#endif
+  return RotatePairGeneric;
 }
 
 // The eigen storage of the process and its lock.
@@ -77,6 +121,7 @@ bool JacobiEigenDense(int32_t order, std::vector<double>& a, EigenResult& Result
     b[p] = d[p] = a[p * n + p];
     a[p * n + p] = 0.0;
   }
+  static const RotateFn RotatePair = PickRotate();
   ProgressCounter progress;
   const double n2 = static_cast<double>(n) * static_cast<double>(n);
   for (int sweep = 1;; ++sweep) {
@@ -120,12 +165,17 @@ bool JacobiEigenDense(int32_t order, std::vector<double>& a, EigenResult& Result
           ap[q] = 0.0;
           aq[p] = 0.0;
           RotatePair(ap, aq, n, s, tau);
-          for (std::size_t j = 0; j < n; ++j) a[j * n + q] = aq[j];  // row q
+          for (std::size_t j = p + 1; j < n; ++j) a[j * n + q] = aq[j];  // row q
           RotatePair(v + p * n, v + q * n, n, s, tau);
         }
       }
-      for (std::size_t j = 0; j < n; ++j) a[j * n + p] = ap[j];  // row p
+      for (std::size_t j = p + 1; j < n; ++j) a[j * n + p] = ap[j];  // row p
     }
+    // Columns p' <= p are not read again in this sweep, so the row write-backs
+    // above skip them; the upper triangle is current throughout and is
+    // mirrored into the lower one before the next sweep.
+    for (std::size_t q = 0; q < n; ++q)
+      for (std::size_t j = q + 1; j < n; ++j) a[q * n + j] = a[j * n + q];
     for (std::size_t p = 0; p < n; ++p) {
       b[p] += z[p];
       d[p] = b[p];

@@ -6,28 +6,125 @@
 // arithmetic, but the one-pass difference loses every digit when the mean is
 // large next to the spread (values near 1e6 with spread 0.1 keep none). The
 // cross products of modes 1 to 3 are taken of the centred columns for the
-// same reason. Those sums, and the raw ones of mode 0, run through the
-// blocked product kernel of the matrices on the lower block triangle only;
+// same reason. Those sums, and the raw ones of mode 0, are formed for the
+// lower triangle only, 4 x 4 pairs of columns at a time over chunks of rows
+// centred into a buffer that stays in cache (no full centred copy of the
+// data; AVX2 where the processor has it, the same bits without);
 // mode 4 sums the squared differences directly, which keeps its digits for
 // nearly equal columns (the expansion into sum x^2 + sum y^2 - 2 sum x y
 // would not).
 #include "ORK_math2.h"
 #include "analysis/multivariate_detail.h"
 #include "foundation/frame_detail.h"
-#include "matrix/gemm_detail.h"
 #include "vector/vector_detail.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace numbra {
 namespace detail {
 
 namespace {
 
-// Columns per block of the product: the abort test and the progress run per
-// variable, the product per block.
-constexpr int32_t kPanel = 16;
+// Rows per chunk of the cross products (a chunk of all columns stays in the
+// second-level cache while every tile of the triangle runs over it).
+constexpr std::size_t kChunk = 256;
+
+// acc[(ti * nt + tj) * 64 + (a * 4 + b) * 4 + lane] accumulates, for the
+// columns 4 ti + a and 4 tj + b, the products of the rows of each lane.
+// buf: chunk of rows, column c at buf + c * kChunk, rows padded with 0.
+void TilesGeneric(const double* buf, std::size_t nt, std::size_t rows, double* acc) noexcept {
+  for (std::size_t ti = 0; ti < nt; ++ti)
+    for (std::size_t tj = 0; tj <= ti; ++tj) {
+      double* t = acc + (ti * nt + tj) * 64;
+      for (std::size_t a = 0; a < 4; ++a)
+        for (std::size_t b = 0; b < 4; ++b) {
+          const double* x = buf + (4 * ti + a) * kChunk;
+          const double* y = buf + (4 * tj + b) * kChunk;
+          double* l = t + (a * 4 + b) * 4;
+          for (std::size_t k = 0; k < rows; k += 4)
+            for (std::size_t u = 0; u < 4; ++u) l[u] += x[k + u] * y[k + u];
+        }
+    }
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define NUMBRA_COVAR_AVX2 1
+// The same sums, 4 x 4 columns at a time in sixteen registers (separate
+// multiplies and adds: the same bits as the generic loops).
+__attribute__((target("avx2"))) void TilesAvx2(const double* buf, std::size_t nt, std::size_t rows,
+                                               double* acc) noexcept {
+  for (std::size_t ti = 0; ti < nt; ++ti)
+    for (std::size_t tj = 0; tj <= ti; ++tj) {
+      double* t = acc + (ti * nt + tj) * 64;
+      const double* x0 = buf + 4 * ti * kChunk;
+      const double* y0 = buf + 4 * tj * kChunk;
+      __m256d c[16];
+      for (int q = 0; q < 16; ++q) c[q] = _mm256_loadu_pd(t + 4 * q);
+      for (std::size_t k = 0; k < rows; k += 4) {
+        const __m256d xa[4] = {_mm256_loadu_pd(x0 + k), _mm256_loadu_pd(x0 + kChunk + k),
+                               _mm256_loadu_pd(x0 + 2 * kChunk + k),
+                               _mm256_loadu_pd(x0 + 3 * kChunk + k)};
+        const __m256d yb[4] = {_mm256_loadu_pd(y0 + k), _mm256_loadu_pd(y0 + kChunk + k),
+                               _mm256_loadu_pd(y0 + 2 * kChunk + k),
+                               _mm256_loadu_pd(y0 + 3 * kChunk + k)};
+        for (int a = 0; a < 4; ++a)
+          for (int b = 0; b < 4; ++b)
+            c[a * 4 + b] = _mm256_add_pd(c[a * 4 + b], _mm256_mul_pd(xa[a], yb[b]));
+      }
+      for (int q = 0; q < 16; ++q) _mm256_storeu_pd(t + 4 * q, c[q]);
+    }
+}
+#endif
+
+using TilesFn = void (*)(const double*, std::size_t, std::size_t, double*) noexcept;
+
+TilesFn PickTiles() {
+#if defined(NUMBRA_COVAR_AVX2)
+  const char* forced = std::getenv("NUMBRA_MATRIX_KERNEL");
+  if (__builtin_cpu_supports("avx2") && !(forced != nullptr && std::strcmp(forced, "generic") == 0))
+    return TilesAvx2;
+#endif
+  return TilesGeneric;
+}
+
+// Lower triangle of (X - mu)^T (X - mu) into Out (n x n column-major, Out[i
+// * n + j] for j <= i), X the m rows of n columns from base (leading
+// dimension ld). The rows are taken in chunks, centred into a small buffer
+// and summed in four lanes per pair (rows k = 0, 1, 2, 3 mod 4 of each
+// chunk), the lanes added at the end. False when AbortMathProc is set
+// between two chunks.
+bool CrossProducts(const double* base, std::size_t ld, std::size_t m, std::size_t n,
+                   const std::vector<double>& mu, std::vector<double>& Out) {
+  static const TilesFn Tiles = PickTiles();
+  const std::size_t nt = (n + 3) / 4;
+  std::vector<double> buf(4 * nt * kChunk, 0.0);
+  std::vector<double> acc(nt * nt * 64, 0.0);
+  for (std::size_t r0 = 0; r0 < m; r0 += kChunk) {
+    if (corvel::AbortMathProc.load(std::memory_order_relaxed)) return false;
+    const std::size_t rows = std::min(kChunk, m - r0);
+    for (std::size_t j = 0; j < n; ++j) {
+      const double* src = base + j * ld + r0;
+      double* dst = buf.data() + j * kChunk;
+      const double mj = mu[j];
+      for (std::size_t k = 0; k < rows; ++k) dst[k] = src[k] - mj;
+      for (std::size_t k = rows; k < kChunk; ++k) dst[k] = 0.0;
+    }
+    Tiles(buf.data(), nt, (rows + 3) / 4 * 4, acc.data());
+  }
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j <= i; ++j) {
+      const double* l = acc.data() + ((i / 4) * nt + j / 4) * 64 + ((i % 4) * 4 + j % 4) * 4;
+      Out[i * n + j] = (l[0] + l[1]) + (l[2] + l[3]);
+    }
+  return true;
+}
 
 }  // namespace
 
@@ -91,49 +188,27 @@ bool CovarKernel(const TMatrix& InMat, int32_t LoC, int32_t nc, int32_t LoR, int
     return true;
   }
 
-  // Modes 0 to 3: Out = X^T X over the lower block triangle, X the raw
-  // columns (mode 0) or the centred ones (a private copy).
-  std::vector<double> centred;
-  const double* x = base;
-  std::size_t ldx = ld;
-  if (Mode > 0) {
-    centred.resize(n * mm);
-    for (std::size_t j = 0; j < n; ++j) {
-      const double* src = base + j * ld;
-      double* dst = centred.data() + j * mm;
-      const double mu = mean[j];
-      for (std::size_t k = 0; k < mm; ++k) dst[k] = src[k] - mu;
-    }
-    x = centred.data();
-    ldx = mm;
-  }
-  const auto sld = static_cast<std::ptrdiff_t>(ldx);
-  for (int32_t i0 = 0; i0 < nc; i0 += kPanel) {
+  // Modes 0 to 3: the lower triangle of X^T X, X the raw columns (mode 0)
+  // or the centred ones; then the scaling of each pair, with the abort test
+  // and the progress per variable.
+  if (Mode == 0) std::fill(mean.begin(), mean.end(), 0.0);
+  if (!CrossProducts(base, ld, mm, n, mean, Out)) return false;
+  for (std::size_t i = 0; i < n; ++i) {
     if (corvel::AbortMathProc.load(std::memory_order_relaxed)) return false;
-    const int32_t i1 = std::min(nc, i0 + kPanel);
-    // Rows 0..i1-1 of columns i0..i1-1 of X^T X.
-    GemmAccumulate(i1, i1 - i0, m, ConstView{x, sld, 1},
-                   ConstView{x + static_cast<std::size_t>(i0) * ldx, 1, sld},
-                   Out.data() + static_cast<std::size_t>(i0) * n, static_cast<std::ptrdiff_t>(n),
-                   false);
-    for (int32_t ii = i0; ii < i1; ++ii) {
-      if (corvel::AbortMathProc.load(std::memory_order_relaxed)) return false;
-      const auto i = static_cast<std::size_t>(ii);
-      for (std::size_t j = 0; j <= i; ++j) {
-        double v = Out[i * n + j];
-        if (Mode >= 2) {
-          double s = sdev[i] * sdev[j];
-          if (s == 0.0) s = 1e-38;
-          v = v / s;
-        }
-        v = v / denom;
-        if (Mode == 3) v = v * v;
-        if (Mode == 2 && i == j) v = 1.0;
-        Out[i * n + j] = v;
-        Out[j * n + i] = v;
+    for (std::size_t j = 0; j <= i; ++j) {
+      double v = Out[i * n + j];
+      if (Mode >= 2) {
+        double s = sdev[i] * sdev[j];
+        if (s == 0.0) s = 1e-38;
+        v = v / s;
       }
-      progress.Steps(ii + 1, static_cast<double>(m));
+      v = v / denom;
+      if (Mode == 3) v = v * v;
+      if (Mode == 2 && i == j) v = 1.0;
+      Out[i * n + j] = v;
+      Out[j * n + i] = v;
     }
+    progress.Steps(static_cast<int64_t>(i) + 1, static_cast<double>(m));
   }
   return true;
 }

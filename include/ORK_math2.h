@@ -308,6 +308,56 @@ NUMBRA_EXPORT bool RidgeRegStd(const TMatrix& X, const TVector& y, double Lambda
 NUMBRA_EXPORT bool RidgeReg(const TMatrix& X, const TVector& y, double Lambda, TVector& Coeffs,
                             TVector& Fitted, bool& NearSingular, TRegressionStats* Stats = nullptr);
 
+/// Partial least squares regression of Y (m rows, p columns: the responses)
+/// on X (m rows, n columns: the predictors) by de Jong's SIMPLS algorithm
+/// (Chemometr. Intell. Lab. Syst. 18, 1993, 251-263), NumComp components.
+/// With Center the columns of X and Y are centred first (their means go to
+/// XMeans and YMeans; without it both are zero vectors and the model has no
+/// intercept). For each component a = 1..NumComp: q is the dominant
+/// eigenvector of S^T S (S = X^T Y deflated; its component of largest
+/// magnitude made positive), r = S q, t = X r scaled to unit length (r
+/// with it), the loadings p = X^T t and q = Y^T t, u = Y q, v = p made
+/// orthonormal to the earlier v (and u to the earlier t), and S loses its
+/// projection on v. Results, column a for component a: Weights R (n x
+/// NumComp), XScores T (m x NumComp, orthonormal), XLoadings P (n x
+/// NumComp), YLoadings Q (p x NumComp), YScores U (m x NumComp), Basis V
+/// (n x NumComp, orthonormal); Coeffs B = R Q^T (n rows, p columns) gives
+/// the fitted responses YMeans + (x - XMeans) B for a row x. With NumComp =
+/// n and full column rank, B is the ordinary least-squares solution. Returns
+/// false, outputs unchanged, when the row counts differ, NumComp is not in
+/// 1..min(n, m - 1) (1..min(n, m) without Center), a value is NaN or
+/// infinite, X^T Y is exhausted before NumComp components (the data carry
+/// fewer), or AbortMathProc is set during an eigenproblem (each adds to
+/// ProcStat like CalcEigVec); true otherwise.
+NUMBRA_EXPORT bool SimPLS(const TMatrix& X, const TMatrix& Y, int32_t NumComp, bool Center,
+                          TMatrix& Weights, TMatrix& XScores, TMatrix& XLoadings,
+                          TMatrix& YLoadings, TMatrix& YScores, TMatrix& Basis, TVector& XMeans,
+                          TVector& YMeans, TMatrix& Coeffs);
+
+/// Vertex component analysis (Nascimento and Bioucas-Dias, IEEE Trans.
+/// Geosci. Remote Sens. 43, 2005, 898-910): extracts NumEndmembers
+/// endmembers from linearly mixed data. Data holds one observation (pixel)
+/// per row and one variable (band) per column (N rows, L columns). The
+/// data are projected onto their signal subspace: with LowSNR, or when the
+/// estimated signal-to-noise ratio is below 15 + 10 log10(p) dB, onto the
+/// p - 1 leading principal directions of the centred data (plus a constant
+/// coordinate); otherwise onto the p leading eigenvectors of R R^T / N with
+/// the projective scaling (p = NumEndmembers). Then p times: a direction
+/// orthogonal to the endmembers found so far (a standard normal vector from
+/// GRandom with that span projected out) picks the observation of extreme
+/// projection as the next endmember. Results: Endmembers (p rows, L
+/// columns: row i the projected data of observation Indices(i)), Indices
+/// (p elements: row numbers in Data, from 1), Projected (N rows, L columns:
+/// the data projected onto the signal subspace). The random directions make
+/// the choice among equally extreme observations depend on RandSeed; for
+/// data that contain pure observations of every endmember and little noise
+/// the result is those observations, in some order. Returns false, outputs
+/// unchanged, when NumEndmembers is not in 2..min(L, N), a value is NaN or
+/// infinite, or the eigenproblem is aborted (AbortMathProc); true otherwise.
+NUMBRA_EXPORT bool VertexCompAnalysis(const TMatrix& Data, int32_t NumEndmembers, bool LowSNR,
+                                      TMatrix& Endmembers, TIntVector& Indices,
+                                      TMatrix& Projected);
+
 // ===========================================================================
 // Clustering and nearest neighbours
 // ===========================================================================

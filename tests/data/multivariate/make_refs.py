@@ -113,3 +113,68 @@ with open("regress.txt", "w") as f:
     rhs = rng.normal(size=6)
     put(f, "svd_b", rhs)
     put(f, "svd_x", np.linalg.lstsq(S, rhs, rcond=None)[0])
+
+# simpls.txt: X (20 x 5) and Y (20 x 2) and the SIMPLS model with 3
+# components, computed by the algorithm of de Jong (1993) written out in
+# NumPy (the dominant eigenvector of S^T S from numpy.linalg.eigh, its
+# largest component positive); Y1 (20 x 1) with 5 components, whose
+# coefficients must equal the least-squares ones (numpy.linalg.lstsq).
+def simpls(X, Y, A):
+    X0 = X - X.mean(axis=0)
+    Y0 = Y - Y.mean(axis=0)
+    n, p = X.shape[1], Y.shape[1]
+    S = X0.T @ Y0
+    R, T, P, Q, U, V = ([] for _ in range(6))
+    for a in range(A):
+        if p == 1:
+            q = np.array([1.0])
+        else:
+            w, vec = np.linalg.eigh(S.T @ S)
+            q = vec[:, -1]
+            if q[np.argmax(np.abs(q))] < 0:
+                q = -q
+        r = S @ q
+        t = X0 @ r
+        t = t - t.mean()
+        nt = np.linalg.norm(t)
+        t, r = t / nt, r / nt
+        pl = X0.T @ t
+        ql = Y0.T @ t
+        u = Y0 @ ql
+        v = pl.copy()
+        if a > 0:
+            Vm, Tm = np.array(V).T, np.array(T).T
+            v = v - Vm @ (Vm.T @ pl)
+            u = u - Tm @ (Tm.T @ u)
+        v = v / np.linalg.norm(v)
+        S = S - np.outer(v, v @ S)
+        for lst, val in zip((R, T, P, Q, U, V), (r, t, pl, ql, u, v)):
+            lst.append(val)
+    out = [np.array(l).T for l in (R, T, P, Q, U, V)]
+    return out + [out[0] @ out[3].T]
+
+
+with open("simpls.txt", "w") as f:
+    X = rng.normal(size=(20, 5)) + [1.0, -2.0, 0.5, 10.0, 0.0]
+    Y = np.column_stack([X @ [1.0, 0.5, -1.0, 0.2, 0.0], X @ [0.0, 1.0, 1.0, -0.3, 2.0]])
+    Y = Y + rng.normal(size=Y.shape) * 0.5
+    put(f, "X", X)
+    put(f, "Y", Y)
+    for name, val in zip(("R", "T", "P", "Q", "U", "V", "B"), simpls(X, Y, 3)):
+        put(f, name, val)
+    y1 = Y[:, :1]
+    put(f, "Y1", y1)
+    A = np.column_stack([np.ones(20), X])
+    put(f, "B1", np.linalg.lstsq(A, y1[:, 0], rcond=None)[0][1:])
+
+# vca.txt: 60 observations of 6 bands mixed from 3 endmember spectra with
+# Dirichlet abundances, the pure observations at rows 7, 23 and 41
+# (1-based); no noise. The endmembers and the pure rows are the reference.
+with open("vca.txt", "w") as f:
+    E = rng.uniform(0.1, 1.0, size=(3, 6))
+    ab = rng.dirichlet([1.0, 1.0, 1.0], size=60) * 0.9 + 0.1 / 3
+    for k, row in enumerate((6, 22, 40)):
+        ab[row] = np.eye(3)[k]
+    put(f, "data", ab @ E)
+    put(f, "endmembers", E)
+    put(f, "pure", [7, 23, 41])

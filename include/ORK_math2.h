@@ -104,6 +104,13 @@ NUMBRA_EXPORT bool SvdLeastSquares(TMatrix& A, const TVector& b, TVector& x, TVe
 // decompose has to serialise those calls itself. The progress counter, the
 // feedback procedure and the abort flag stay process-wide: an abort
 // requested through AbortMathProc stops every running decomposition.
+//
+// Abort flag: CalcCovar, CalcEigVec and CalcPrincComp clear AbortMathProc
+// when they start; the routines built on the singular value decomposition
+// (PseudoInverse, SingValDecomp, MultiLinReg, RidgeReg, RidgeRegStd,
+// SimPLS, VertexCompAnalysis) do not, like SvdDecompose, and fail when it
+// is set. SimPLS writes no model file; reading a stored PLS model
+// (LoadPLSModelComment) belongs to the cross-validation routines.
 
 /// Distance of object ix to a reference, supplied to the nearest-neighbour
 /// search of the clustering routines.

@@ -2,6 +2,7 @@
 // MahalanobisDistance.
 #include "ORK_math2.h"
 #include "ORK_orkbase.h"
+#include "ORK_statis.h"
 #include "multivariate_test_util.h"
 #include "test_support.h"
 
@@ -357,6 +358,13 @@ TEST(MultivariateMahalanobis, IdentityEuclidAndMessages) {
       EXPECT_STREQ(e.what(), k.msg);
     }
   }
+}
+
+// Fisher's quotient is defined once, in ORK_statis; the multivariate
+// callers reach it there.
+TEST(MultivariateMahalanobis, FisherQuotientReachable) {
+  EXPECT_EQ(CalcFishQ(1, 1, 0, 0), 0.0);
+  EXPECT_EQ(CalcFishQ(2, 0, 0, 0), 4e6);
 }
 
 }  // namespace

@@ -31,6 +31,30 @@ int EdgeTest(const TPointDouble& P, TPointDouble A, TPointDouble B) noexcept {
   return 1;
 }
 
+// sin and cos of an angle in degrees. The angle is first reduced exactly to
+// [-45, 45] around a multiple of 90 degrees (remquo is exact), so that
+// sin(90 - 1e-7) or cos(89.9999999) keep their full relative accuracy,
+// which a conversion of the unreduced angle to radians would lose.
+void SinCosDeg(double Deg, double& S, double& C) noexcept {
+  int quo = 0;
+  const double r = std::remquo(Deg, 90.0, &quo) * (std::numbers::pi / 180.0);
+  const double s = std::sin(r), c = std::cos(r);
+  switch (quo & 3) {
+    case 0:
+      S = s, C = c;
+      break;
+    case 1:
+      S = c, C = -s;
+      break;
+    case 2:
+      S = -s, C = -c;
+      break;
+    default:
+      S = -c, C = s;
+      break;
+  }
+}
+
 }  // namespace
 
 double SphereGreatCircleDist(double Radius, double Lat1, double Long1, double Lat2,
@@ -42,19 +66,18 @@ double SphereGreatCircleDist(double Radius, double Lat1, double Long1, double La
   // product is written as sin(dphi) + 2 sin(phi1) cos(phi2) sin^2(dlambda/2),
   // which equals cos(phi1) sin(phi2) - sin(phi1) cos(phi2) cos(dlambda)
   // without its cancellation for nearby latitudes. Differences are taken in
-  // degrees (exact for nearby values) and the longitude difference reduced
-  // exactly to [-180, 180] before the conversion to radians.
-  constexpr double k = std::numbers::pi / 180.0;
-  const double phi1 = Lat1 * k;
-  const double phi2 = Lat2 * k;
-  const double dphi = (Lat2 - Lat1) * k;
-  const double dlambda = std::remainder(Long1 - Long2, 360.0) * k;
-  const double s1 = std::sin(phi1), c1 = std::cos(phi1);
-  const double s2 = std::sin(phi2), c2 = std::cos(phi2);
-  const double sh = std::sin(0.5 * dlambda);
-  const double east = c2 * std::sin(dlambda);
-  const double north = std::sin(dphi) + 2.0 * s1 * c2 * sh * sh;
-  const double dot = s1 * s2 + c1 * c2 * std::cos(dlambda);
+  // degrees (exact for nearby values), the longitude difference is reduced
+  // exactly to [-180, 180], and every sine and cosine is taken in degrees.
+  double s1 = 0, c1 = 0, s2 = 0, c2 = 0, sdphi = 0, cdphi = 0, sdl = 0, cdl = 0, sh = 0, ch = 0;
+  const double dlambda = std::remainder(Long1 - Long2, 360.0);
+  SinCosDeg(Lat1, s1, c1);
+  SinCosDeg(Lat2, s2, c2);
+  SinCosDeg(Lat2 - Lat1, sdphi, cdphi);
+  SinCosDeg(dlambda, sdl, cdl);
+  SinCosDeg(0.5 * dlambda, sh, ch);
+  const double east = c2 * sdl;
+  const double north = sdphi + 2.0 * s1 * c2 * sh * sh;
+  const double dot = s1 * s2 + c1 * c2 * cdl;
   return Radius * std::atan2(std::hypot(east, north), dot);
 }
 

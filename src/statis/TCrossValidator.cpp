@@ -67,8 +67,8 @@ bool TCrossValidator::Execute() {
   test.SetSize(n);
   TDoubleArray predictors(static_cast<std::size_t>(nx));
   TDoubleArray response(ny_size, 0.0);
-  std::vector<double> press(ny_size, 0.0), tp(ny_size, 0.0), fp(ny_size, 0.0),
-      tn(ny_size, 0.0), fn(ny_size, 0.0);
+  std::vector<double> press(ny_size, 0.0), tp(ny_size, 0.0), fp(ny_size, 0.0), tn(ny_size, 0.0),
+      fn(ny_size, 0.0);
   TIntArray test_list, training_list;
   test_list.reserve(static_cast<std::size_t>(n));
   training_list.reserve(static_cast<std::size_t>(n));

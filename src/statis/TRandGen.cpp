@@ -36,7 +36,8 @@ double TRandGen::GetProbability(int32_t Idx) const noexcept {
 
 void TRandGen::SetProbability(int32_t Idx, double Value) noexcept {
   if (Idx < 1 || Idx > FResolution) return;
-  FDistVec[static_cast<std::size_t>(Idx) - 1] = std::isnan(Value) ? 0.0 : std::clamp(Value, 0.0, 1.0);
+  FDistVec[static_cast<std::size_t>(Idx) - 1] =
+      std::isnan(Value) ? 0.0 : std::clamp(Value, 0.0, 1.0);
 }
 
 double TRandGen::GetLambda(int32_t ix) const noexcept {
@@ -62,8 +63,8 @@ double TRandGen::GetRandNum() {
     k = corvel::Random(FResolution) + 1;
     u = corvel::Random();
     const double pk = FDistVec[static_cast<std::size_t>(k) - 1];
-    const double p = k < FResolution ? pk + u * (FDistVec[static_cast<std::size_t>(k)] - pk)
-                                     : pk * (1.0 - u);
+    const double p =
+        k < FResolution ? pk + u * (FDistVec[static_cast<std::size_t>(k)] - pk) : pk * (1.0 - u);
     if (p >= 1.0 || p > corvel::Random()) break;
   }
   return FLowBorder + (k + u - 1) * width;

@@ -374,8 +374,9 @@ class NUMBRA_EXPORT TRandGen : public TComponent {
   /// equal or an entry is infinite.
   void Normalize() noexcept;
   /// Divides every entry by the largest; false (nothing changed) when the
-  /// largest is 0. An infinite largest entry makes the infinite entries 1
-  /// and the others 0 (the limit of the division).
+  /// largest is 0. An infinite entry (a density's pole at a class edge)
+  /// counts as the largest finite entry: it becomes 1, the others are
+  /// divided by the largest finite one.
   bool Standardize() noexcept;
 
   /// Entry i = exp(-(lambda_i - m)^2 / (2 s^2)) (peak 1 at m).

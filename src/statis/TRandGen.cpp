@@ -78,13 +78,19 @@ void TRandGen::Normalize() noexcept {
 }
 
 bool TRandGen::Standardize() noexcept {
-  const double mx = *std::max_element(FDistVec.begin(), FDistVec.end());
-  if (mx == 0.0) return false;
-  if (std::isinf(mx)) {
-    for (double& p : FDistVec) p = p == mx ? 1.0 : 0.0;
-    return true;
+  // An infinite entry (a density with a pole at a class edge, such as
+  // chi-squared with 1 degree of freedom at 0) counts as the largest finite
+  // entry, so that it does not flatten the rest of the table to 0.
+  double mx = 0.0;
+  bool pole = false;
+  for (const double p : FDistVec) {
+    if (std::isinf(p))
+      pole = true;
+    else
+      mx = std::max(mx, p);
   }
-  for (double& p : FDistVec) p /= mx;
+  if (!pole && mx == 0.0) return false;
+  for (double& p : FDistVec) p = std::isinf(p) ? 1.0 : (mx > 0.0 ? p / mx : 0.0);
   return true;
 }
 

@@ -145,8 +145,7 @@ NUMBRA_EXPORT double SphereGreatCircleDist(double Radius, double Lat1, double Lo
 /// with a NaN coordinate. A degenerate polygon (collinear or repeated
 /// vertices) has no inside. Raises EORKMath2Error
 /// "PointIsInsidePolygon: polygon has no vertices" for an empty array.
-NUMBRA_EXPORT bool PointIsInsidePolygon(double x, double y,
-                                        std::span<const TPointDouble> Polygon);
+NUMBRA_EXPORT bool PointIsInsidePolygon(double x, double y, std::span<const TPointDouble> Polygon);
 
 /// Signed area 1/2 sum (x_i - x_i+1)(y_i + y_i+1) over all edges, the closing
 /// edge included: positive for counter-clockwise vertices (y up), negative

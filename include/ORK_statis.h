@@ -412,8 +412,8 @@ class TVector;
 /// Asks the host to build a model from the training objects ObjectList
 /// (row numbers of XMat/YMat, 1-based, ascending); the host sets Success.
 /// PercentDone: percentage of the objects tested so far.
-using TOnModelCreateRequestEvent = std::function<void(
-    TObject* Sender, int32_t PercentDone, const TIntArray& ObjectList, bool& Success)>;
+using TOnModelCreateRequestEvent = std::function<void(TObject* Sender, int32_t PercentDone,
+                                                      const TIntArray& ObjectList, bool& Success)>;
 /// Asks the host to predict the responses of one object from its
 /// Predictors (one row of XMat); Response arrives with one entry per column
 /// of YMat and must keep that size.

@@ -127,7 +127,14 @@ int RunRandom(const std::vector<std::string>& Words) {
   } else {
     numbra::Randomize();
   }
-  for (int i = 0; i < count; ++i) std::cout << FormatDouble(gen.GetRandNum()) << "\n";
+  // Long runs show progress and stop on Ctrl-C, one step per 10^4 draws.
+  constexpr int kStep = 10000;
+  LongTask task("random");
+  task.Phase("drawing", count / kStep);
+  for (int i = 0; i < count; ++i) {
+    std::cout << FormatDouble(gen.GetRandNum()) << "\n";
+    if ((i + 1) % kStep == 0) task.Step();
+  }
   return 0;
 }
 

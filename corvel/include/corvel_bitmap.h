@@ -63,10 +63,14 @@ class CORVEL_EXPORT TBitmap : public TPersistent {
   /// A Width x Height bitmap filled with Fill (see SetSize).
   TBitmap(int32_t Width, int32_t Height, TColor Fill = 0);
   ~TBitmap() override;
+  /// Copies the size and the pixels of Other (the canvas stays this one's).
   TBitmap(const TBitmap& Other);
+  /// Copies the size and the pixels of Other (the canvas stays this one's).
   TBitmap& operator=(const TBitmap& Other);
 
+  /// Width in pixels (>= 0).
   [[nodiscard]] int32_t Width() const noexcept { return width_; }
+  /// Height in pixels (>= 0).
   [[nodiscard]] int32_t Height() const noexcept { return height_; }
   /// Resizes to Width x Height; every pixel becomes Fill. Negative sizes
   /// count as 0. More than kMaxPixels pixels raise EOutOfMemory "bitmap of
@@ -74,6 +78,7 @@ class CORVEL_EXPORT TBitmap : public TPersistent {
   void SetSize(int32_t Width, int32_t Height, TColor Fill = 0);
   /// The pixel accessor: Canvas().Pixels(x, y), Canvas().SetPixel(x, y, c).
   [[nodiscard]] TCanvas& Canvas() noexcept { return canvas_; }
+  /// Read-only pixel accessor: Canvas().Pixels(x, y).
   [[nodiscard]] const TCanvas& Canvas() const noexcept { return canvas_; }
   /// The pixels, Width() * Height() values row by row from the top.
   [[nodiscard]] const std::vector<TColor>& Pixels() const noexcept { return pixels_; }

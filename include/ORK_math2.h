@@ -142,8 +142,9 @@ NUMBRA_EXPORT double SphereGreatCircleDist(double Radius, double Lat1, double Lo
 /// True when (x, y) lies strictly inside Polygon (any orientation, any
 /// simple or self-intersecting polygon, by a signed crossing test along the
 /// +x ray). Points on an edge or a vertex answer false; so does a point
-/// with a NaN coordinate. A degenerate polygon (collinear or repeated
-/// vertices) has no inside. Raises EORKMath2Error
+/// with a NaN coordinate, and an edge with a NaN end never counts as
+/// crossed. A degenerate polygon (collinear or repeated vertices) has no
+/// inside. O(n), no allocation. Raises EORKMath2Error
 /// "PointIsInsidePolygon: polygon has no vertices" for an empty array.
 NUMBRA_EXPORT bool PointIsInsidePolygon(double x, double y, std::span<const TPointDouble> Polygon);
 

@@ -434,7 +434,8 @@ enum class TPLSSclMode : uint8_t { scmCenter, scmStandardize };
 /// left over. Per response column (1-based ix) it sums the squared
 /// prediction errors (PRESS) and counts a 0/1 classification: a known
 /// response of exactly 1.0 is a positive, anything else a negative; a
-/// prediction within 0.001 of the known value is correct.
+/// prediction within 0.001 of the known value is correct (a NaN prediction
+/// is wrong, and makes the PRESS of its column NaN).
 ///
 /// Failed model requests: when the host reports no success, the fold's
 /// objects are removed from the used set again (TBitFld::CombineWith with

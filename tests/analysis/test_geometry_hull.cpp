@@ -148,19 +148,4 @@ TEST(Convex2DHull, SmallAndDegenerateCases) {
   }
 }
 
-TEST(Convex2DHull, PointsThatAreNoCornerLieStrictlyInside) {
-  std::mt19937_64 rng(5);
-  std::normal_distribution<double> g;
-  TPDblArray pts(2000);
-  for (auto& q : pts) q = {g(rng), g(rng)};
-  const TPDblArray hull = numbra::Convex2DHull(pts);
-  std::set<std::pair<double, double>> corners;
-  for (const auto& q : hull) corners.insert({q.x, q.y});
-  for (const auto& q : pts) {
-    if (corners.count({q.x, q.y}) == 0) {
-      EXPECT_TRUE(numbra::PointIsInsideConvexHull(q.x, q.y, hull));
-    }
-  }
-}
-
 }  // namespace

@@ -543,7 +543,8 @@ class NUMBRA_EXPORT TCrossValidator : public TComponent {
 ///   then k comment lines, each at most 1024 bytes (line end excluded);
 ///   anything after them (the model data) is not read.
 /// Comment receives the k lines joined with LF (no final LF); a file with
-/// k = 0 gives the empty text. At most 1000 * 1026 + 2048 bytes are read.
+/// k = 0 gives the empty text. At most about 1 MiB is read (the two header
+/// lines, 1000 lines of 1024 bytes and one 4 KiB read buffer).
 /// Comment is changed only on success. Raises EORKStatisError
 /// "LoadPLSModelComment: cannot open file "<name>"",
 /// "LoadPLSModelComment: not a PLS model file",

@@ -31,7 +31,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace numbra {
 
@@ -519,8 +522,249 @@ NUMBRA_EXPORT int32_t ShapiroWilkTest(const TVector& data, int32_t NumTotal, dou
 // TRandGen
 // ===========================================================================
 
+/// Random numbers from a distribution given as a table of relative
+/// probabilities over [LowBorder, HighBorder].
+///
+/// The interval is divided into Resolution equal classes (10..4000,
+/// initially 500); class i (1-based) starts at lambda_i = LowBorder + (i - 1)
+/// (HighBorder - LowBorder) / Resolution and carries the relative
+/// probability P(i). GetRandNum draws by acceptance-rejection: a class k and
+/// a position u inside it are drawn uniformly and accepted with probability
+/// min(1, p), p interpolated linearly from P(k) to P(k + 1) (to 0 at the end
+/// of the last class). The draws therefore follow the density proportional
+/// to min(1, p(x)), a piecewise linear function. All random numbers come
+/// from the runtime's uniform generator (corvel::Random, seeded with
+/// SetRandSeed), so a fixed seed gives a fixed sequence.
+///
+/// The presets fill the table with a density evaluated at the left class
+/// edges and do not rescale it: densities above 1 are cut at 1 by the
+/// acceptance step, small ones make the draw slow, so call Standardize
+/// after a preset unless the density already peaks near 1. A density that
+/// is NaN at an edge (invalid parameters) is stored as 0.
+class NUMBRA_EXPORT TRandGen : public TComponent {
+ public:
+  /// Resolution 500, every entry 1.0 (uniform), borders 0 and 0. Raises
+  /// EORKStatisError "Component "<Name>": not enough memory on heap" when
+  /// the table cannot be allocated.
+  explicit TRandGen(TComponent* AOwner = nullptr);
+  ~TRandGen() override;
+
+  /// Lower end of the interval. Changing a border keeps the table and
+  /// reinterprets it over the new interval.
+  [[nodiscard]] double LowBorder() const noexcept { return FLowBorder; }
+  /// Sets the lower end of the interval.
+  void SetLowBorder(double Value) noexcept { FLowBorder = Value; }
+  /// Upper end of the interval.
+  [[nodiscard]] double HighBorder() const noexcept { return FHighBorder; }
+  /// Sets the upper end of the interval.
+  void SetHighBorder(double Value) noexcept { FHighBorder = Value; }
+  /// Number of classes (10..4000).
+  [[nodiscard]] int32_t Resolution() const noexcept { return FResolution; }
+  /// Sets the number of classes to n clamped to 10..4000; every entry
+  /// becomes 1.0 (also when n equals the old resolution).
+  void SetResolution(int32_t n);
+
+  /// Relative probability of class Idx (1..Resolution); 0.0 outside.
+  [[nodiscard]] double GetProbability(int32_t Idx) const noexcept;
+  /// Stores Value clamped to 0..1 (NaN stores 0) for 1 <= Idx <=
+  /// Resolution; nothing otherwise.
+  void SetProbability(int32_t Idx, double Value) noexcept;
+  /// Left edge lambda_ix of class ix for 1 <= ix <= Resolution; LowBorder
+  /// for ix < 1, HighBorder for ix > Resolution.
+  [[nodiscard]] double GetLambda(int32_t ix) const noexcept;
+  /// The class of Lambda: 0 below LowBorder, Resolution + 1 above
+  /// HighBorder, otherwise floor((Lambda - LowBorder) Resolution /
+  /// (HighBorder - LowBorder)) + 1, so HighBorder itself gives Resolution +
+  /// 1 (also when the interval has length 0). NaN gives 0.
+  [[nodiscard]] int32_t IndexOfLambda(double Lambda) const noexcept;
+  /// One random number in [LowBorder, HighBorder) by acceptance-rejection,
+  /// at most 100001 candidates; when none is accepted (a table of zeros),
+  /// the last candidate's position is returned.
+  double GetRandNum();
+  /// Rescales the entries linearly to min 0 and max 1; nothing when all are
+  /// equal or an entry is infinite.
+  void Normalize() noexcept;
+  /// Divides every entry by the largest; false (nothing changed) when the
+  /// largest is 0. An infinite entry (a density's pole at a class edge)
+  /// counts as the largest finite entry: it becomes 1, the others are
+  /// divided by the largest finite one.
+  bool Standardize() noexcept;
+
+  /// Entry i = exp(-(lambda_i - m)^2 / (2 s^2)) (peak 1 at m).
+  void NormalDistri(double m, double s) noexcept;
+  /// Entry i = tDistriDensity(lambda_i, df).
+  void tDistri(int32_t df) noexcept;
+  /// Entry i = Chi2DistriDensity(lambda_i, df), 0 for lambda_i < 0.
+  void Chi2Distri(int32_t df) noexcept;
+  /// Entry i = FDistriDensity(lambda_i, df1, df2), 0 for lambda_i <= 0.
+  void FDistri(int32_t df1, int32_t df2) noexcept;
+  /// Entry i = WeibullDensity(lambda_i, beta, eta) (shape beta, scale eta).
+  void WeibullDistri(double beta, double eta) noexcept;
+  /// Every entry 1.0.
+  void UniformDistri() noexcept;
+
+ private:
+  template <class Density>
+  void FillFrom(Density&& f) noexcept;
+
+  double FLowBorder = 0.0;
+  double FHighBorder = 0.0;
+  int32_t FResolution = 500;
+  std::vector<double> FDistVec;
+};
+
 // ===========================================================================
 // TCrossValidator
 // ===========================================================================
+
+class TMatrix;
+class TVector;
+
+/// Asks the host to build a model from the training objects ObjectList
+/// (row numbers of XMat/YMat, 1-based, ascending); the host sets Success.
+/// PercentDone: percentage of the objects tested so far.
+using TOnModelCreateRequestEvent = std::function<void(TObject* Sender, int32_t PercentDone,
+                                                      const TIntArray& ObjectList, bool& Success)>;
+/// Asks the host to predict the responses of one object from its
+/// Predictors (one row of XMat); Response arrives with one entry per column
+/// of YMat and must keep that size.
+using TOnModelApplyRequestEvent = std::function<void(
+    TObject* Sender, int32_t PercentDone, const TDoubleArray& Predictors, TDoubleArray& Response)>;
+
+/// Scaling of the data of a PLS model: centred, or centred and scaled to
+/// unit variance.
+enum class TPLSSclMode : uint8_t { scmCenter, scmStandardize };
+
+/// Repeated random hold-out cross validation of a model that lives in the
+/// host.
+///
+/// Execute draws test folds of SizeTestSet objects (rows) at random (the
+/// runtime's uniform generator), asks OnModelCreateRequest for a model of
+/// the other rows and OnModelApplyRequest for the prediction of every test
+/// row, until every row has been tested once; the last fold takes the rows
+/// left over. Per response column (1-based ix) it sums the squared
+/// prediction errors (PRESS) and counts a 0/1 classification: a known
+/// response of exactly 1.0 is a positive, anything else a negative; a
+/// prediction within 0.001 of the known value is correct (a NaN prediction
+/// is wrong, and makes the PRESS of its column NaN).
+///
+/// Failed model requests: when the host reports no success, the fold's
+/// objects are removed from the used set again (TBitFld::CombineWith with
+/// TLogicOp ordinal 3, loANDNOT) and drawn anew later. After
+/// MaxFailedRequests failed requests in a row (default 10) the run gives up
+/// like an abort: the results are set to -1.0 and Execute returns false.
+/// Hence Execute always ends: every successful request tests at least one
+/// new object, so there are at most n successful requests, and between two
+/// of them at most MaxFailedRequests - 1 failures.
+///
+/// Events run synchronously inside Execute; a handler may read the
+/// validator and the matrices but must not change XMat/YMat or call Execute
+/// (a nested Execute raises). An exception from a handler leaves Execute
+/// with the results set to -1.0 and propagates.
+class NUMBRA_EXPORT TCrossValidator : public TComponent {
+ public:
+  /// Test size 2, at most 10 failed requests in a row, no matrices, results
+  /// -1.0 (not valid).
+  explicit TCrossValidator(TComponent* AOwner = nullptr);
+  ~TCrossValidator() override;
+
+  /// Predictors, one object per row (not owned; may be null).
+  [[nodiscard]] TMatrix* XMat() const noexcept { return FXMat; }
+  /// Sets the predictor matrix (not owned).
+  void SetXMat(TMatrix* Value) noexcept { FXMat = Value; }
+  /// Known responses, one object per row (not owned; may be null).
+  [[nodiscard]] TMatrix* YMat() const noexcept { return FYMat; }
+  /// Sets the response matrix (not owned).
+  void SetYMat(TMatrix* Value) noexcept { FYMat = Value; }
+  /// Objects per test fold (at least 1).
+  [[nodiscard]] int32_t SizeTestSet() const noexcept { return FTestSize; }
+  /// The fold size becomes max(n, 1); all results become -1.0.
+  void SetTestSize(int32_t n);
+  /// Consecutive failed model requests after which Execute gives up.
+  [[nodiscard]] int32_t MaxFailedRequests() const noexcept { return FMaxFailed; }
+  /// Sets that bound to max(n, 1).
+  void SetMaxFailedRequests(int32_t n) noexcept { FMaxFailed = n < 1 ? 1 : n; }
+  /// True while Execute runs.
+  [[nodiscard]] bool IsRunning() const noexcept { return FIsRunning; }
+  /// Failed model requests of the last Execute.
+  [[nodiscard]] int32_t FailedRequests() const noexcept { return FFailedCnt; }
+
+  /// Called to predict one test object (must be assigned).
+  TOnModelApplyRequestEvent OnModelApplyRequest;
+  /// Called to build a model from the training objects (must be assigned).
+  TOnModelCreateRequestEvent OnModelCreateRequest;
+  /// Called after each tested object; setting Abort stops the run.
+  TOnCheckAbortEvent OnCheckAbort;
+
+  /// Runs the cross validation; true when every object was tested. First
+  /// lowers SizeTestSet (permanently) to n div 2 + 1 for n rows when it is
+  /// larger. Returns false with all results -1.0 after an abort or when the
+  /// run gave up on failed requests. Raises EORKStatisError, checked in this
+  /// order: "TCrossValidator.Execute: data matrix not assigned",
+  /// "TCrossValidator.Execute: number of rows of XMat and YMat not equal",
+  /// "TCrossValidator: OnModelApplyRequest event is not assigned",
+  /// "TCrossValidator: OnModelCreateRequest event is not assigned",
+  /// "TCrossValidator.Execute: data matrix has no rows",
+  /// "TCrossValidator.Execute: already running" (called from a handler),
+  /// and "TCrossValidator.Execute: OnModelApplyRequest changed the size of
+  /// Response" when a handler resized it.
+  bool Execute();
+
+  /// Root mean squared error of prediction sqrt(PRESS(ix) / n), n the
+  /// current row count of XMat; -1.0 when the results are not valid (before
+  /// a successful Execute, after SetTestSize, an abort) or ix is no
+  /// response column.
+  [[nodiscard]] double GetRMSEP(int32_t ix) const;
+  /// TP / (TP + FN) of response column ix, 0.0 without positives; -1.0 when
+  /// not valid.
+  [[nodiscard]] double GetTPRate(int32_t ix) const;
+  /// FP / (FP + TN) of response column ix, 1.0 without negatives; -1.0 when
+  /// not valid.
+  [[nodiscard]] double GetFPRate(int32_t ix) const;
+  /// Sum of squared prediction errors of column ix (-1.0 when not valid).
+  [[nodiscard]] double GetPress(int32_t ix) const;
+  /// True positives of column ix (-1.0 when not valid).
+  [[nodiscard]] double GetTPCount(int32_t ix) const;
+  /// False positives of column ix (-1.0 when not valid).
+  [[nodiscard]] double GetFPCount(int32_t ix) const;
+  /// True negatives of column ix (-1.0 when not valid).
+  [[nodiscard]] double GetTNCount(int32_t ix) const;
+  /// False negatives of column ix (-1.0 when not valid).
+  [[nodiscard]] double GetFNCount(int32_t ix) const;
+
+ private:
+  void FillResults(double Value);
+
+  int32_t FTestSize = 2;
+  std::unique_ptr<TVector> FPress;
+  bool FIsRunning = false;
+  std::unique_ptr<TVector> FTPCnt, FFPCnt, FTNCnt, FFNCnt;
+  TMatrix* FXMat = nullptr;
+  TMatrix* FYMat = nullptr;
+  int32_t FMaxFailed = 10;
+  int32_t FFailedCnt = 0;
+};
+
+/// Reads the comment of a PLS model file into Comment.
+///
+/// File format (text, lines end in LF or CR LF):
+///   line 1:  "NUMBRA PLS MODEL" optionally followed by blanks and a version
+///            number (any text after the magic words is ignored);
+///   line 2:  "COMMENT <k>", k the number of comment lines, 0..1000;
+///   then k comment lines, each at most 1024 bytes (line end excluded);
+///   anything after them (the model data) is not read.
+/// Comment receives the k lines joined with LF (no final LF); a file with
+/// k = 0 gives the empty text. At most about 1 MiB is read (the two header
+/// lines, 1000 lines of 1024 bytes and one 4 KiB read buffer).
+/// Comment is changed only on success. Raises EORKStatisError
+/// "LoadPLSModelComment: cannot open file "<name>"",
+/// "LoadPLSModelComment: not a PLS model file",
+/// "LoadPLSModelComment: invalid comment header" (line 2 missing,
+/// malformed or k out of range), "LoadPLSModelComment: line too long" and
+/// "LoadPLSModelComment: comment is truncated" (fewer than k lines).
+NUMBRA_EXPORT void LoadPLSModelComment(const std::string& FileName, std::string& Comment);
+/// The same from a stream, starting at its position (the messages without
+/// the file name).
+NUMBRA_EXPORT void LoadPLSModelComment(TStream& Stream, std::string& Comment);
 
 }  // namespace numbra

@@ -88,8 +88,11 @@ enum class TDims : uint8_t { dimRow, dimColumn };
 enum class TDecPSep : uint8_t { dpsPoint, dpsComma, dpsBoth };
 /// Language of month and day names.
 enum class TLanguage : uint8_t { lgEnglish, lgGerman };
-/// Bitwise combination of TBitFld::CombineWith.
-enum class TLogicOp : uint8_t { loAND, loOR, loXOR, loNAND, loNOR, loNXOR };
+/// Bitwise combination of TBitFld::CombineWith (a = this field, b = the other):
+/// loAND a and b, loOR a or b, loXOR a xor b, loANDNOT a and not b (ordinal 3:
+/// set difference, removes the other field's bits from this one), loNOR
+/// not (a or b), loNXOR not (a xor b), loNAND not (a and b).
+enum class TLogicOp : uint8_t { loAND, loOR, loXOR, loANDNOT, loNOR, loNXOR, loNAND };
 
 // ---- events -------------------------------------------------------------
 

@@ -85,6 +85,9 @@ void TBitFld::CombineWith(const TBitFld* Other, TLogicOp Op) noexcept {
       case TLogicOp::loXOR:
         r = a ^ b;
         break;
+      case TLogicOp::loANDNOT:
+        r = a & ~b;
+        break;
       case TLogicOp::loNAND:
         r = ~(a & b);
         break;

@@ -59,7 +59,7 @@ TEST(TMat3D, SizeRulesAndEvents) {
   m.SetNLayers(3);
   EXPECT_DOUBLE_EQ(m.GetVal(4, 3, 3), 0.0);
   EXPECT_DOUBLE_EQ(m.GetVal(5, 1, 1), 0.0);  // outside reads 0
-  m.SetVal(0, 1, 1, 9.0);                     // outside writes vanish
+  m.SetVal(0, 1, 1, 9.0);                    // outside writes vanish
   const int before = changes;
   m.Fill(0.0);
   m.Fill(1.0);
@@ -196,7 +196,8 @@ TEST(TMat3D, XmlRoundTripsAndRefusesBrokenInput) {
   ASSERT_TRUE(in.ReadLine(line));
   EXPECT_EQ(line, "after");
 
-  const std::string head = "<mat3d><numcols>1</numcols><numrows>1</numrows><numlayers>2</numlayers>";
+  const std::string head =
+      "<mat3d><numcols>1</numcols><numrows>1</numrows><numlayers>2</numlayers>";
   const struct {
     const char* name;
     std::string xml;
@@ -208,8 +209,9 @@ TEST(TMat3D, XmlRoundTripsAndRefusesBrokenInput) {
                                     "<cell col='1' row='1' layer='1'>2</cell></mat3d>"},
       {"cell before sizes", "<mat3d><cell col='1' row='1' layer='1'>1</cell></mat3d>"},
       {"zero size", "<mat3d><numcols>0</numcols></mat3d>"},
-      {"huge claim", "<mat3d><numcols>100000</numcols><numrows>100000</numrows>"
-                     "<numlayers>100000</numlayers></mat3d>"},
+      {"huge claim",
+       "<mat3d><numcols>100000</numcols><numrows>100000</numrows>"
+       "<numlayers>100000</numlayers></mat3d>"},
       {"not a number", head + "<cell col='1' row='1' layer='1'>x</cell>"
                               "<cell col='1' row='1' layer='2'>2</cell></mat3d>"},
       {"unclosed", head + "<cell col='1' row='1' layer='1'>1</cell>"},

@@ -97,8 +97,10 @@ TEST(TMat4D, ResampleFollowsItsDefinition) {
 
   // Other divisors and offsets (negative and beyond the divisor included)
   // against a naive loop over the block of every new element.
-  const std::array<int, 8> params[] = {{2, 1, 3, 0, 2, 1, 1, 0}, {3, 5, 1, 0, 3, 2, 2, 1},
-                                       {1, 0, 2, -1, 1, 0, 3, 0}, {7, 0, 1, 0, 1, 0, 1, 0},
+  const std::array<int, 8> params[] = {{2, 1, 3, 0, 2, 1, 1, 0},
+                                       {3, 5, 1, 0, 3, 2, 2, 1},
+                                       {1, 0, 2, -1, 1, 0, 3, 0},
+                                       {7, 0, 1, 0, 1, 0, 1, 0},
                                        {4, 3, 4, 3, 4, 3, 4, 3}};
   for (const auto& p : params)
     for (const bool average : {true, false}) {
@@ -113,9 +115,9 @@ TEST(TMat4D, ResampleFollowsItsDefinition) {
         off[d] = ((p[2 * d + 1] % p[2 * d]) + p[2 * d]) % p[2 * d];
         nn[d] = (n[d] - off[d] - 1) / p[2 * d] + 1;
       }
-      ASSERT_EQ((std::array<int, 4>{r.NrOfColumns(), r.NrOfRows(), r.NrOfLayers(),
-                                    r.NrOfTimeSlots()}),
-                (std::array<int, 4>{nn[0], nn[1], nn[2], nn[3]}));
+      ASSERT_EQ(
+          (std::array<int, 4>{r.NrOfColumns(), r.NrOfRows(), r.NrOfLayers(), r.NrOfTimeSlots()}),
+          (std::array<int, 4>{nn[0], nn[1], nn[2], nn[3]}));
       for (int x = 1; x <= nn[0]; ++x)
         for (int y = 1; y <= nn[1]; ++y)
           for (int z = 1; z <= nn[2]; ++z)
@@ -213,7 +215,9 @@ TEST(TMat4D, ExchangeWithMatrixAnd3DArrays) {
   const struct {
     int col, row, layer, slot;
     const char* what;
-  } bad[] = {{0, 9, 9, 9, "column"}, {1, 4, 0, 9, "row"}, {1, 1, 7, 9, "layer"},
+  } bad[] = {{0, 9, 9, 9, "column"},
+             {1, 4, 0, 9, "row"},
+             {1, 1, 7, 9, "layer"},
              {1, 1, 1, 3, "time slot"}};
   for (const auto& b : bad)
     EXPECT_EQ(MessageOf([&] { m.Copy1DArrayToPixel(five, b.col, b.row, b.layer, b.slot); }),

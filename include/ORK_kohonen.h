@@ -185,8 +185,9 @@ class NUMBRA_EXPORT TKohonen : public TComponent {
   // the cells and meanstddev elements; every weight and every input's
   // statistics must be given exactly once; the other settings are optional
   // (missing ones keep their values); unknown elements are skipped. On
-  // success the map takes the sizes, weights, statistics and settings, its
-  // data matrix becomes NrOfInSens x 1 zeros; true. False, with the map
+  // success the map takes the sizes, weights, statistics and settings; its
+  // training data stay when they have NrOfInSens columns (so training can
+  // go on) and become NrOfInSens x 1 zeros otherwise; true. False, with the map
   // unchanged, when no such element exists, the XML is malformed or beyond
   // corvel's limits, or a rule is broken.
 

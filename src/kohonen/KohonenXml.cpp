@@ -119,8 +119,7 @@ bool TKohonen::ReadXml(const std::function<int64_t(char*, int64_t)>& Source,
       return false;
     if (t != corvel::TXmlNodeType::xntStartElement || x.Name() != root) continue;
     const std::string* id = x.Attribute("dataid");
-    if (DataID.empty() || (id != nullptr && *id == DataID) || (id == nullptr && DataID.empty()))
-      break;
+    if (DataID.empty() || (id != nullptr && *id == DataID)) break;
     if (!x.SkipElement()) return false;
   }
   const int32_t depth = x.Depth();
@@ -243,16 +242,23 @@ bool TKohonen::ReadXml(const std::function<int64_t(char*, int64_t)>& Source,
     means->SetVal(static_cast<int32_t>(i) + 1, m);
     sds->SetVal(static_cast<int32_t>(i) + 1, s);
   }
-  auto data = std::make_unique<TMatrix>();
-  data->Resize(static_cast<int32_t>(nk), 1);
+  // Training data of the same inputs stay, so that a map read back can go
+  // on training on them.
+  std::unique_ptr<TMatrix> data;
+  if (FDataMat->NrOfColumns() != nk) {
+    data = std::make_unique<TMatrix>();
+    data->Resize(static_cast<int32_t>(nk), 1);
+  }
   FSizeX = static_cast<int32_t>(sx);
   FSizeY = static_cast<int32_t>(sy);
   FNrInSens = static_cast<int32_t>(nk);
-  FNrTrnObj = 1;
   FKohMat = std::move(weights);
   MeanVec = std::move(means);
   StdDevVec = std::move(sds);
-  FDataMat = std::move(data);
+  if (data) {
+    FDataMat = std::move(data);
+    FNrTrnObj = 1;
+  }
   FComment = comment;
   FMaxNeighb = static_cast<int32_t>(maxneighb);
   FMaxSteps = static_cast<int32_t>(maxsteps);

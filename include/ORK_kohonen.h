@@ -215,23 +215,23 @@ class NUMBRA_EXPORT TKohonen : public TComponent {
     if (OnFeedback) OnFeedback(this, Percent);
   }
 
-  int32_t FMaxNeighb = 2;
-  std::string FComment;
-  int32_t FCurNeighb = 0;
-  int32_t FMaxSteps = 200;
-  int32_t FCurStep = 0;
-  double FMaxAlpha = 1.0;
-  double FCurAlpha = 0.0;
-  std::unique_ptr<TMat3D> FKohMat;
-  int32_t FSizeX = 1;
-  int32_t FSizeY = 1;
-  int32_t FNrInSens = 1;
-  int32_t FNrTrnObj = 1;
-  std::unique_ptr<TVector> MeanVec;
-  std::unique_ptr<TVector> StdDevVec;
-  bool FCyclic = false;
-  bool FAbort = false;
-  std::unique_ptr<TMatrix> FDataMat;
+  int32_t FMaxNeighb = 2;              ///< initial neighbourhood radius
+  std::string FComment;                ///< Comment
+  int32_t FCurNeighb = 0;              ///< radius of the last step
+  int32_t FMaxSteps = 200;             ///< number of training steps
+  int32_t FCurStep = 0;                ///< current (next) step
+  double FMaxAlpha = 1.0;              ///< initial learning rate
+  double FCurAlpha = 0.0;              ///< learning rate of the last step
+  std::unique_ptr<TMat3D> FKohMat;     ///< the weights, SizeX x SizeY x NrOfInSens
+  int32_t FSizeX = 1;                  ///< grid width
+  int32_t FSizeY = 1;                  ///< grid height
+  int32_t FNrInSens = 1;               ///< inputs per object
+  int32_t FNrTrnObj = 1;               ///< number of training objects
+  std::unique_ptr<TVector> MeanVec;    ///< kept means of the inputs
+  std::unique_ptr<TVector> StdDevVec;  ///< kept standard deviations of the inputs
+  bool FCyclic = false;                ///< toroidal grid
+  bool FAbort = false;                 ///< stop request
+  std::unique_ptr<TMatrix> FDataMat;   ///< the training data
 
  private:
   void NewWeights();

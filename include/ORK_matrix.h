@@ -962,10 +962,10 @@ class NUMBRA_EXPORT TMat3D : public TComponent {
     if (OnChange) OnChange(this);
   }
 
-  int32_t FNumX = 1;
-  int32_t FNumY = 1;
-  int32_t FNumZ = 1;
-  std::string FDataID;
+  int32_t FNumX = 1;    ///< number of columns
+  int32_t FNumY = 1;    ///< number of rows
+  int32_t FNumZ = 1;    ///< number of layers
+  std::string FDataID;  ///< DataID
   /// The elements, layer fastest (see the class comment).
   std::vector<double> Mat;
 
@@ -1352,6 +1352,8 @@ class NUMBRA_EXPORT TMat4D : public TComponent {
   bool ReadFromOpenXMLFile(TTextReader& InFile, const std::string& DataID);
 
  protected:
+  /// Hands a TMat4D destination this array (Dest->Assign(this)); others go
+  /// to TPersistent::AssignTo.
   void AssignTo(TPersistent* Dest) override;
   /// Fires OnChange when assigned.
   void Changed() {
@@ -1368,11 +1370,11 @@ class NUMBRA_EXPORT TMat4D : public TComponent {
     if (OnReadElement) OnReadElement(this, ix, iy, il, it, Value);
   }
 
-  int32_t FNumX = 1;
-  int32_t FNumY = 1;
-  int32_t FNumZ = 1;
-  int32_t FNumT = 1;
-  std::string FDataID;
+  int32_t FNumX = 1;    ///< number of columns
+  int32_t FNumY = 1;    ///< number of rows
+  int32_t FNumZ = 1;    ///< number of layers
+  int32_t FNumT = 1;    ///< number of time slots
+  std::string FDataID;  ///< DataID
   /// The elements, column fastest, time slot slowest.
   std::vector<double> Mat;
 

@@ -36,13 +36,14 @@ std::string FileName(const char* tag) {
 }
 
 TMat4D& Source() {
-  static TMat4D m = [] {
-    TMat4D a;
+  static TMat4D m;
+  static const bool filled = [] {
     numbra::SetRandSeed(1);
-    a.Resize(kX, kY, kZ, kT);
-    a.FillRandomUniform(0.0, 1000.0);
-    return a;
+    m.Resize(kX, kY, kZ, kT);
+    m.FillRandomUniform(0.0, 1000.0);
+    return true;
   }();
+  (void)filled;
   return m;
 }
 
@@ -160,13 +161,14 @@ BENCHMARK(BM_TMat4DMaximumOfLayers)->Unit(benchmark::kMillisecond)->UseRealTime(
 constexpr int32_t kMapX = 20, kMapY = 20, kInputs = 10, kObjects = 10000, kSteps = 50;
 
 const numbra::TMatrix& MapData() {
-  static numbra::TMatrix d = [] {
-    numbra::TMatrix m;
+  static numbra::TMatrix d;
+  static const bool filled = [] {
     numbra::SetRandSeed(2);
-    m.Resize(kInputs, kObjects);
-    m.FillRandomGauss(0.0, 1.0);
-    return m;
+    d.Resize(kInputs, kObjects);
+    d.FillRandomGauss(0.0, 1.0);
+    return true;
   }();
+  (void)filled;
   return d;
 }
 

@@ -21,6 +21,8 @@ namespace numbra {
 /// Raised by the matrix classes.
 NUMBRA_DECLARE_EXCEPTION(EORKMatrixError, EORKError);
 
+class TMat3D;
+
 /// Matrix norms of TMatrix::Norm.
 enum class TNormType : uint8_t { ntColwise, ntRowwise, ntSpectral, ntFrobenius };
 
@@ -199,6 +201,12 @@ class NUMBRA_EXPORT TMatrix : public TComponent {
   /// any is written). Null: nothing.
   void CopyFrom(const TMatrix* MatSource, int32_t SourceColLo, int32_t SourceRowLo,
                 int32_t SourceColHi, int32_t SourceRowHi, int32_t DestCol, int32_t DestRow);
+  /// Copies the rectangle SourceColLo..SourceColHi x SourceRowLo..SourceRowHi
+  /// of layer SourceLayer (clamped into 1..NrOfLayers()) of a 3-D array by
+  /// the rule of the TMatrix overload above. Null: nothing.
+  void CopyFrom(const TMat3D* MatSource, int32_t SourceColLo, int32_t SourceRowLo,
+                int32_t SourceColHi, int32_t SourceRowHi, int32_t SourceLayer, int32_t DestCol,
+                int32_t DestRow);
   /// Copies elements Source1stElem..SourceLastElem of VecSource (range rule
   /// of the vector) into row DestRow starting at column DestCol
   /// (TDims::dimRow) or into column DestCol starting at row DestRow
@@ -784,6 +792,626 @@ class NUMBRA_EXPORT TMatrix : public TComponent {
   void PublishProduct(TMatrix* MatRes, int32_t Nc, int32_t Nr, std::vector<double>&& Values);
   bool ReadXml(const std::function<int64_t(char*, int64_t)>& Source, const std::string& DataID,
                int64_t* Consumed);
+  void WriteXml(const std::function<void(std::string_view)>& Sink, std::string_view LineEnd,
+                bool CreateHeader, const std::string& DataID) const;
+};
+
+// ---- three- and four-dimensional arrays ----
+
+/// Three-dimensional array of doubles, addressed 1-based as (column, row,
+/// layer) = (x, y, z).
+///
+/// A new array is 1 x 1 x 1 holding 0.0; every extent is always at least 1.
+/// The elements are stored in one contiguous array with the layer fastest:
+/// element (x, y, z) at ((x - 1) * NrOfRows() + (y - 1)) * NrOfLayers() +
+/// (z - 1), so the values of one (x, y) position over all layers (the
+/// weights of one neuron of a self-organising map) are adjacent.
+///
+/// Reads outside the array give 0.0, writes there are ignored. Unlike
+/// TMatrix, SetVal, Fill and the layer copies do not fire OnChange; Resize,
+/// FillDiag, the random fills and Clone do. A handler may read the array,
+/// not resize or write it.
+///
+/// The ranged operations take low and high of each dimension in pairs
+/// (LowCol, HighCol, LowRow, HighRow, LowLayer, HighLayer) and pass them
+/// through MakeValid...Range: (0, 0) is the whole extent, other bounds are
+/// clamped into it and a reversed pair is exchanged. Not safe for use from
+/// several threads at once.
+class NUMBRA_EXPORT TMat3D : public TComponent {
+ public:
+  /// Creates a 1 x 1 x 1 array holding 0.0 with an empty DataID. Raises
+  /// EORKMatrixError "Component "<Name>": not enough memory on heap" when no
+  /// storage is left.
+  explicit TMat3D(TComponent* AOwner = nullptr);
+  ~TMat3D() override;
+
+  /// Fired with this array as sender after Resize, FillDiag, the random
+  /// fills and Clone.
+  TNotifyEvent OnChange;
+
+  /// Free identifier of the data set (kept by the XML form).
+  [[nodiscard]] const std::string& DataID() const noexcept { return FDataID; }
+  /// Sets DataID.
+  void SetDataID(std::string Value) { FDataID = std::move(Value); }
+  /// Number of columns (x extent, at least 1).
+  [[nodiscard]] int32_t NrOfColumns() const noexcept { return FNumX; }
+  /// Number of rows (y extent, at least 1).
+  [[nodiscard]] int32_t NrOfRows() const noexcept { return FNumY; }
+  /// Number of layers (z extent, at least 1).
+  [[nodiscard]] int32_t NrOfLayers() const noexcept { return FNumZ; }
+  /// NrOfColumns setter: Resize with the column count max(n, 1).
+  void SetNCols(int32_t n);
+  /// NrOfRows setter: Resize with the row count max(n, 1).
+  void SetNRows(int32_t n);
+  /// NrOfLayers setter: Resize with the layer count max(n, 1).
+  void SetNLayers(int32_t n);
+  /// All elements in storage order (layer fastest, then row, then column).
+  /// Valid until the next resize.
+  [[nodiscard]] std::span<const double> Values() const noexcept { return Mat; }
+
+  /// Element (Nx, Ny, Nz); 0.0 when an index lies outside its extent.
+  [[nodiscard]] double GetVal(int32_t Nx, int32_t Ny, int32_t Nz) const noexcept {
+    return Inside(Nx, Ny, Nz) ? Mat[Idx(Nx, Ny, Nz)] : 0.0;
+  }
+  /// Stores Value at (Nx, Ny, Nz); ignored outside the array. No OnChange.
+  void SetVal(int32_t Nx, int32_t Ny, int32_t Nz, double Value) noexcept {
+    if (Inside(Nx, Ny, Nz)) Mat[Idx(Nx, Ny, Nz)] = Value;
+  }
+  /// Convenience reader of the Elem property (same as GetVal).
+  [[nodiscard]] double Elem(int32_t Nx, int32_t Ny, int32_t Nz) const noexcept {
+    return GetVal(Nx, Ny, Nz);
+  }
+
+  /// Sets the size. The same size: true, nothing else. All three at least
+  /// 1: elements inside both the old and the new size keep their values,
+  /// new ones are 0.0, OnChange, true. Any of them below 1: nothing changes,
+  /// true. Raises EORKMatrixError "Component "<Name>": not enough memory on
+  /// heap" (array unchanged) when the storage cannot be had.
+  bool Resize(int32_t Nc, int32_t Nr, int32_t Nl);
+  /// Resize, then Fill(0.0) when it returned true.
+  bool ResizeAndClear(int32_t Nc, int32_t Nr, int32_t Nl);
+  /// Range rule (see the class comment) against NrOfColumns().
+  void MakeValidColRange(int32_t& LowCol, int32_t& HighCol) const noexcept;
+  /// Range rule against NrOfRows().
+  void MakeValidRowRange(int32_t& LowRow, int32_t& HighRow) const noexcept;
+  /// Range rule against NrOfLayers().
+  void MakeValidLayerRange(int32_t& LowLayer, int32_t& HighLayer) const noexcept;
+
+  /// Every element becomes value. No OnChange.
+  void Fill(double value) noexcept;
+  /// Elements (i, i, i), i = 1..min of the three extents, become value;
+  /// OnChange.
+  void FillDiag(double value);
+  /// Each element becomes RangeLow + (RangeHigh - RangeLow) * Random(),
+  /// visiting x outermost, then y, then z; OnChange.
+  void FillRandomUniform(double RangeLow, double RangeHigh);
+  /// Each element becomes Mean + StdDev * GRandom(), in the same order;
+  /// OnChange.
+  void FillRandomGauss(double Mean, double StdDev);
+  /// Takes size and values of MatSource (DataID and handler stay); OnChange.
+  /// Null: nothing.
+  void Clone(const TMat3D* MatSource);
+
+  /// DestMat becomes (HighCol - LowCol + 1) x (HighRow - LowRow + 1) (ranges
+  /// made valid) holding layer Layer of that block: DestMat(c - LowCol + 1,
+  /// r - LowRow + 1) = (c, r, Layer). Raises EORKMatrixError "Component
+  /// "<Name>": specified layer beyond data range" for a Layer outside
+  /// 1..NrOfLayers(). Null DestMat: nothing.
+  void CopyLayerToMatrix(TMatrix* DestMat, int32_t LowCol, int32_t HighCol, int32_t LowRow,
+                         int32_t HighRow, int32_t Layer) const;
+  /// Copies SrcMat's block SrcLowCol..SrcHighCol x SrcLowRow..SrcHighRow (not
+  /// validated: cells outside SrcMat read 0.0) to layer Layer with its corner
+  /// at (LayLowCol, LayLowRow); targets outside this array are skipped. No
+  /// OnChange. Raises the layer message as CopyLayerToMatrix. Null: nothing.
+  void CopyMatrixToLayer(const TMatrix* SrcMat, int32_t SrcLowCol, int32_t SrcHighCol,
+                         int32_t SrcLowRow, int32_t SrcHighRow, int32_t Layer, int32_t LayLowCol,
+                         int32_t LayLowRow);
+
+  /// Position of the element of the region closest to Value (strict
+  /// comparison from uc_MaxDouble, visiting x, then y, then z, so the first
+  /// of equal distances wins); all three 0 when none is closer (only NaN).
+  void Find(int32_t LowCol, int32_t HighCol, int32_t LowRow, int32_t HighRow, int32_t LowLayer,
+            int32_t HighLayer, double Value, int32_t& ColIx, int32_t& RowIx,
+            int32_t& LayerIx) const noexcept;
+  /// Smallest and largest element of the region (NaN passed over);
+  /// uc_MaxReal and -uc_MaxReal when it holds only NaN.
+  void MinMax(int32_t LowCol, int32_t HighCol, int32_t LowRow, int32_t HighRow, int32_t LowLayer,
+              int32_t HighLayer, double& Minimum, double& Maximum) const noexcept;
+  /// Percentile prob (percent, clamped to 0..100) of the region by the rule
+  /// of TMatrix::Percentile: the element at 0-based position Round(prob n /
+  /// 100), at most n - 1, of the ascending order (NaN last). Raises
+  /// EORKMatrixError "Component "<Name>": not enough memory on heap" when
+  /// the work array cannot be had.
+  [[nodiscard]] double Percentile(double prob, int32_t LowCol, int32_t HighCol, int32_t LowRow,
+                                  int32_t HighRow, int32_t LowLayer, int32_t HighLayer) const;
+  /// Estimate from SampleSize elements drawn with replacement after
+  /// Randomize (each draw a column, then a row, then a layer); position
+  /// Round(prob SampleSize / 100), at most SampleSize - 1, of the sample.
+  /// SampleSize <= 0 or >= n: the exact form. Memory failure as above.
+  [[nodiscard]] double Percentile(double prob, int32_t LowCol, int32_t HighCol, int32_t LowRow,
+                                  int32_t HighRow, int32_t LowLayer, int32_t HighLayer,
+                                  int32_t SampleSize) const;
+  /// Content checksum as TMatrix::CRCofData, the elements visited x
+  /// outermost, then y, then z.
+  [[nodiscard]] std::string CRCofData() const;
+
+  // ---- XML form ---------------------------------------------------------
+  // <mat3d dataid="DataID"> <numcols>X</numcols> <numrows>Y</numrows>
+  // <numlayers>Z</numlayers>, then one <cell col="x" row="y" layer="z">v</cell>
+  // per element in storage order, closed by </mat3d>, one element per line
+  // (the element names of TMatXmlTag apart from the enclosing one); values
+  // as in the TMatrix XML form (shortest exact text). The readers look for
+  // the first <mat3d> element (any depth) whose dataid equals DataID (any
+  // when DataID is empty); the three sizes (each once, integers >= 1,
+  // product at most 2^27) must precede the cells, every element must be
+  // given by exactly one cell, unknown elements are skipped. Memory grows
+  // with the cells present, not with the sizes claimed. Success: size,
+  // values and DataID taken over, OnChange, true. False, array unchanged,
+  // when no such element exists, the XML is malformed or exceeds corvel's
+  // limits, or a rule is broken.
+
+  /// Writes the XML form into the new file FName (declaration first). Raises
+  /// EORKMatrixError "Component "<Name>": cannot write file "<FName>"".
+  void SaveAsXMLFile(const std::string& FName, const std::string& DataID) const;
+  /// Reads the XML form from FName; false when it cannot be opened or as
+  /// above.
+  bool LoadFromXMLFile(const std::string& FName, const std::string& DataID);
+  /// Writes the XML form at the stream's position (null: nothing).
+  void WriteToXMLStream(TStream* OutStream, bool CreateHeader, const std::string& DataID) const;
+  /// Reads from the stream's position; on success the stream stands after
+  /// the closing tag. Null: false.
+  bool ReadFromXMLStream(TStream* InStream, const std::string& DataID);
+  /// Writes the XML form into an open text file (CR LF line ends).
+  void WriteToOpenXMLFile(TTextWriter& OutFile, bool CreateHeader, const std::string& DataID) const;
+  /// Reads from an open text file; on success it stands at the line after
+  /// the closing tag.
+  bool ReadFromOpenXMLFile(TTextReader& InFile, const std::string& DataID);
+
+ protected:
+  /// Fires OnChange when assigned.
+  void Changed() {
+    if (OnChange) OnChange(this);
+  }
+
+  int32_t FNumX = 1;    ///< number of columns
+  int32_t FNumY = 1;    ///< number of rows
+  int32_t FNumZ = 1;    ///< number of layers
+  std::string FDataID;  ///< DataID
+  /// The elements, layer fastest (see the class comment).
+  std::vector<double> Mat;
+
+  /// Whether (x, y, z) addresses an element.
+  [[nodiscard]] bool Inside(int32_t x, int32_t y, int32_t z) const noexcept {
+    return x >= 1 && x <= FNumX && y >= 1 && y <= FNumY && z >= 1 && z <= FNumZ;
+  }
+  /// Storage index of (x, y, z): the one place where the 1-based address
+  /// becomes a position in Mat.
+  [[nodiscard]] std::size_t Idx(int32_t x, int32_t y, int32_t z) const noexcept {
+    return (static_cast<std::size_t>(x - 1) * static_cast<std::size_t>(FNumY) +
+            static_cast<std::size_t>(y - 1)) *
+               static_cast<std::size_t>(FNumZ) +
+           static_cast<std::size_t>(z - 1);
+  }
+
+ private:
+  friend class TKohonen;
+  bool ReadXml(const std::function<int64_t(char*, int64_t)>& Source, const std::string& DataID,
+               int64_t* Consumed);
+  void WriteXml(const std::function<void(std::string_view)>& Sink, std::string_view LineEnd,
+                bool CreateHeader, const std::string& DataID) const;
+};
+
+/// Element stream of TMat4D::ReadBinary: one call per value read, with its
+/// 1-based position (ix, iy, il, it); it counts from 1 at the first selected
+/// time slot.
+using TOnReadMat4DElementEvent = std::function<void(TObject* Sender, int32_t ix, int32_t iy,
+                                                    int32_t il, int32_t it, double Value)>;
+
+/// Four-dimensional array of doubles, addressed 1-based as (column, row,
+/// layer, time slot) = (x, y, z, t), built for image-like data sets (one
+/// (x, y) position is a pixel).
+///
+/// A new array is 1 x 1 x 1 x 1 holding 0.0; every extent is always at
+/// least 1. The elements are stored in one contiguous array with the column
+/// fastest, then row, layer and time slot -- the order of the block file, so
+/// whole time slots are read and written as single runs.
+///
+/// Reads outside the array give 0.0, writes there are ignored; SetVal and
+/// FillLayer do not fire OnChange, the other changing operations do once at
+/// their end. Ranged operations apply the range rule of TMat3D to each of
+/// the four ranges. Not safe for use from several threads at once.
+///
+/// Block file: a sequence of 4096-byte records, little-endian on every
+/// platform. Record 0 holds at offset 0, 4, 8, 12 the 32-bit signed numbers
+/// of columns, rows, layers and stored time slots, at offset 16 DataID as
+/// one length byte (0..255) followed by that many Latin-1 bytes (characters
+/// beyond U+00FF are written as '?'), and zeros up to its end. The values
+/// follow from byte 4096 as one stream of IEEE 754 doubles, 512 per record,
+/// time slot outermost, then layer, then row, then column: the value of (x,
+/// y, z, t) is double k = ((t - 1) Z + (z - 1)) X Y + (y - 1) X + (x - 1) of
+/// the stream. The writers pad the last record with zeros; the readers need
+/// only the values themselves to be present.
+///
+/// File failures raise EInOutError with the file name in the message:
+/// "Cannot open file "<f>"", "Cannot create file "<f>"", "Cannot write file
+/// "<f>"", and "Block file "<f>" is damaged: <why>" for a file shorter than
+/// a header, sizes below 1 (0 time slots are allowed in a header), sizes
+/// whose product exceeds 2^62 values, or fewer values than the header
+/// claims. A reader never allocates more than the file holds.
+class NUMBRA_EXPORT TMat4D : public TComponent {
+ public:
+  /// Creates a 1 x 1 x 1 x 1 array holding 0.0 with an empty DataID. Raises
+  /// EORKMatrixError "Component "<Name>": not enough memory on heap".
+  explicit TMat4D(TComponent* AOwner = nullptr);
+  ~TMat4D() override;
+
+  /// Fired with this array as sender after each change of size or contents
+  /// (not by SetVal and FillLayer).
+  TNotifyEvent OnChange;
+  /// Progress in whole percent of the file and structure operations.
+  TOnPercentDoneEvent OnPercentDone;
+  /// Receives every value that ReadBinary reads.
+  TOnReadMat4DElementEvent OnReadElement;
+
+  /// Free identifier of the data set (kept by Assign, the block file and the
+  /// XML form).
+  [[nodiscard]] const std::string& DataID() const noexcept { return FDataID; }
+  /// Sets DataID.
+  void SetDataID(std::string Value) { FDataID = std::move(Value); }
+  /// Number of columns (x extent, at least 1).
+  [[nodiscard]] int32_t NrOfColumns() const noexcept { return FNumX; }
+  /// Number of rows (y extent, at least 1).
+  [[nodiscard]] int32_t NrOfRows() const noexcept { return FNumY; }
+  /// Number of layers (z extent, at least 1).
+  [[nodiscard]] int32_t NrOfLayers() const noexcept { return FNumZ; }
+  /// Number of time slots (t extent, at least 1).
+  [[nodiscard]] int32_t NrOfTimeSlots() const noexcept { return FNumT; }
+  /// NrOfColumns setter: Resize with the column count max(n, 1).
+  void SetNrOfColumns(int32_t n);
+  /// NrOfRows setter: Resize with the row count max(n, 1).
+  void SetNrOfRows(int32_t n);
+  /// NrOfLayers setter: Resize with the layer count max(n, 1).
+  void SetNrOfLayers(int32_t n);
+  /// NrOfTimeSlots setter: Resize with the time slot count max(n, 1).
+  void SetNrOfTimeSlots(int32_t n);
+  /// All elements in storage (file) order. Valid until the next resize.
+  [[nodiscard]] std::span<const double> Values() const noexcept { return Mat; }
+
+  /// Element (Nx, Ny, Nz, Nt); 0.0 outside the array.
+  [[nodiscard]] double GetVal(int32_t Nx, int32_t Ny, int32_t Nz, int32_t Nt) const noexcept {
+    return Inside(Nx, Ny, Nz, Nt) ? Mat[Idx(Nx, Ny, Nz, Nt)] : 0.0;
+  }
+  /// Stores Value; ignored outside the array. No OnChange.
+  void SetVal(int32_t Nx, int32_t Ny, int32_t Nz, int32_t Nt, double Value) noexcept {
+    if (Inside(Nx, Ny, Nz, Nt)) Mat[Idx(Nx, Ny, Nz, Nt)] = Value;
+  }
+  /// Convenience reader of the Elem property (same as GetVal).
+  [[nodiscard]] double Elem(int32_t Nx, int32_t Ny, int32_t Nz, int32_t Nt) const noexcept {
+    return GetVal(Nx, Ny, Nz, Nt);
+  }
+
+  /// Sets the size: as TMat3D::Resize with four extents (all at least 1, or
+  /// nothing changes; the result is true). Raises EORKMatrixError
+  /// "Component "<Name>": not enough memory on heap" (array unchanged).
+  bool Resize(int32_t Nc, int32_t Nr, int32_t Nl, int32_t Nt);
+  /// Resize, then Fill(0.0) when it returned true.
+  bool ResizeAndClear(int32_t Nc, int32_t Nr, int32_t Nl, int32_t Nt);
+  /// Range rule against NrOfColumns().
+  void MakeValidColRange(int32_t& Low, int32_t& High) const noexcept;
+  /// Range rule against NrOfRows().
+  void MakeValidRowRange(int32_t& Low, int32_t& High) const noexcept;
+  /// Range rule against NrOfLayers().
+  void MakeValidLayerRange(int32_t& Low, int32_t& High) const noexcept;
+  /// Range rule against NrOfTimeSlots().
+  void MakeValidTSlotRange(int32_t& Low, int32_t& High) const noexcept;
+
+  /// Element storage in mebibytes: X / 1048576 * Y * Z * T * 8.
+  [[nodiscard]] double MemoryConsumed() const noexcept;
+  /// 0-based address of (ix, iy, il) within one time slot, layer fastest:
+  /// ((iy - 1) X + (ix - 1)) Z + (il - 1). -2 when X Y Z exceeds
+  /// 2147483647, -1 when an index is outside the array.
+  [[nodiscard]] int32_t Lin3DAddr(int32_t ix, int32_t iy, int32_t il) const noexcept;
+  /// Inverse of Lin3DAddr: il = LinAddr mod Z + 1, q = LinAddr div Z, ix =
+  /// q mod X + 1, iy = q div X + 1, true; false (arguments unchanged) for a
+  /// LinAddr outside 0..X Y Z - 1.
+  bool ConvertLinTo3DAddr(int32_t LinAddr, int32_t& ix, int32_t& iy, int32_t& il) const noexcept;
+
+  /// From another TMat4D: sizes, DataID, elements and the three events, no
+  /// OnChange; other sources go to TPersistent::Assign (EConvertError).
+  void Assign(TPersistent* Source) override;
+  /// Takes size and elements of MatSource (one ProcStat step per time slot),
+  /// OnChange. Null: nothing.
+  void Clone(const TMat4D* MatSource);
+
+  // ---- block file ---------------------------------------------------------
+
+  /// Writes time slots TSlotStart..TSlotEnd (TSlotEnd capped at
+  /// NrOfTimeSlots(); either bound below 1: all) into a new file FName
+  /// (replaced if present). PercDone(Round(count 100 / n)) after every
+  /// max(n div 100, 1)-th of the n values. Raises EORKMatrixError
+  /// "Component "<Name>": specified time slot beyond data range" for
+  /// TSlotStart > NrOfTimeSlots() or a start beyond the (capped) end, and
+  /// EInOutError as the class comment says.
+  void SaveBinary(const std::string& FName, int32_t TSlotStart, int32_t TSlotEnd);
+  /// Appends time slots TSlotStart..TSlotEnd (bounds as SaveBinary) to the
+  /// existing file FName: the values continue the stream right after the
+  /// stored ones (a partly filled last record keeps its values), then the
+  /// header's time slot count is raised and the header record rewritten in
+  /// place (its other bytes unchanged). Raises EORKMatrixError "Component
+  /// "<Name>": X,Y,Z of matrices do not match" when the file's X, Y or Z
+  /// differ (file unchanged), the time slot message as SaveBinary (also
+  /// when the count would exceed 2147483647), and EInOutError. The header
+  /// is written last, so an interrupted append leaves a valid file with
+  /// the old contents.
+  void AppendToBinaryFile(const std::string& FName, int32_t TSlotStart, int32_t TSlotEnd);
+  /// Reads the header of FName: the numbers of columns, rows, layers and
+  /// time slots and DataID. True when all four sizes are at least 1, their
+  /// product is at most 2^62 and the file holds that many values; false
+  /// otherwise (the fields are still returned). Raises EInOutError when the
+  /// file cannot be opened or is shorter than one record.
+  bool ReadBinaryHeader(const std::string& FName, int32_t& NrColumns, int32_t& NrRows,
+                        int32_t& NrLayers, int32_t& NrTimeSlots, std::string& DataID) const;
+  /// Loads time slots TSlotStart..TSlotEnd of FName (TSlotEnd capped at the
+  /// file's count; either bound not positive: all): the array becomes X x Y
+  /// x Z x (TSlotEnd - TSlotStart + 1) with the file's values and DataID;
+  /// progress as SaveBinary; OnChange. Raises EORKMatrixError "Component
+  /// "<Name>": specified time slot beyond data range" for a TSlotStart
+  /// beyond the file's count (or a file of 0 time slots), "Component
+  /// "<Name>": cannot resize, memory low" when the storage cannot be had,
+  /// and EInOutError; on any failure the array is unchanged.
+  void LoadBinary(const std::string& FName, int32_t TSlotStart, int32_t TSlotEnd);
+  /// The selection and checks of LoadBinary, but every value read is passed
+  /// to OnReadElement(this, x, y, z, t, value) (t from 1 at TSlotStart) in
+  /// file order instead of being stored; the array and DataID stay. Memory
+  /// use is a fixed buffer, whatever the file's size. Progress as
+  /// SaveBinary.
+  void ReadBinary(const std::string& FName, int32_t TSlotStart, int32_t TSlotEnd);
+  /// Reads the X x Y values of layer Layer of time slot TSlot of FName into
+  /// layer Layer of time slot TSlot of this array; OnChange. Raises
+  /// "Component "<Name>": specified time slot beyond data range" for a
+  /// TSlot outside 1..the file's count or above NrOfTimeSlots(), "...:
+  /// specified layer beyond data range" for a Layer outside 1..the file's
+  /// layers or above NrOfLayers(), "...: X,Y,Z of matrices do not match"
+  /// when this array has fewer columns or rows than the file, and
+  /// EInOutError.
+  void ReadLayer(const std::string& FName, int32_t Layer, int32_t TSlot);
+  /// The same selection (Layer checked against the file only) into Data:
+  /// X arrays of Y values, Data[x - 1][y - 1] = value of (x, y).
+  void ReadLayer(const std::string& FName, int32_t Layer, int32_t TSlot, TDouble2DArray& Data);
+
+  // ---- structure operations -----------------------------------------------
+
+  /// Replaces the array by the block of the four ranges (made valid): new
+  /// element (x, y, z, t) = old (x + LowCol - 1, y + LowRow - 1, z +
+  /// LowLayer - 1, t + LowTimeslot - 1). PercDone per layer copied;
+  /// OnChange. Memory failure: "not enough memory on heap".
+  void Cut(int32_t LowCol, int32_t HighCol, int32_t LowRow, int32_t HighRow, int32_t LowLayer,
+           int32_t HighLayer, int32_t LowTimeslot, int32_t HighTimeslot);
+  /// Resamples by the divisors (each at least 1) and offsets (taken modulo
+  /// their divisor into 0..Div - 1): new sizes nX = (X - XOffset - 1) div
+  /// XDiv + 1 etc.; the block of new element (x, y, z, t) are the source
+  /// positions ((x - 1) XDiv + XOffset + i, ...) for i = 1..XDiv, ... With
+  /// Average the new value is the sum of the block's values inside the array
+  /// divided by XDiv YDiv ZDiv TDiv (positions beyond the edge count as
+  /// zeros); without it the value at the block's first position (0.0 when
+  /// outside). PercDone once per (t, z) of the result; OnChange. Raises
+  /// EORKMatrixError "Component "<Name>": Resample: divisor <d> below 1".
+  void Resample(int32_t XDiv, int32_t XOffset, int32_t YDiv, int32_t YOffset, int32_t ZDiv,
+                int32_t ZOffset, int32_t TDiv, int32_t TOffset, bool Average);
+  /// (x, y, z, t) becomes (y, x, z, t), column and row counts exchanged;
+  /// OnChange, true. Memory failure: "not enough memory on heap".
+  bool Transpose();
+  /// Reverses the column order; OnChange.
+  void MirrorColumns();
+  /// Reverses the row order; OnChange.
+  void MirrorRows();
+  /// Reverses the layer order; OnChange.
+  void MirrorLayers();
+  /// Reverses the time slot order; OnChange.
+  void MirrorTimeSlots();
+  /// Block copy: each source range made valid against MatSource; source
+  /// element (c, r, l, t) goes to (c - SrcLowCol + DestCol, r - SrcLowRow +
+  /// DestRow, l - SrcLowLayer + DestLayer, t - SrcLowTSlot + DestTSlot),
+  /// targets outside this array dropped. MatSource may be this array (the
+  /// block is read first). One ProcStat step per source time slot and
+  /// layer; OnChange. Null: nothing.
+  void CopyFrom(const TMat4D* MatSource, int32_t SrcLowCol, int32_t SrcHighCol, int32_t SrcLowRow,
+                int32_t SrcHighRow, int32_t SrcLowLayer, int32_t SrcHighLayer, int32_t SrcLowTSlot,
+                int32_t SrcHighTSlot, int32_t DestCol, int32_t DestRow, int32_t DestLayer,
+                int32_t DestTSlot);
+
+  // ---- filling ------------------------------------------------------------
+
+  /// Every element becomes value; OnChange.
+  void Fill(double value);
+  /// Elements (i, i, i, i) become value; OnChange.
+  void FillDiag(double value);
+  /// RangeLow + (RangeHigh - RangeLow) * Random() per element in storage
+  /// order; OnChange.
+  void FillRandomUniform(double RangeLow, double RangeHigh);
+  /// Mean + StdDev * GRandom() per element in storage order; OnChange.
+  void FillRandomGauss(double Mean, double StdDev);
+  /// Every element of layer Layer in all time slots becomes value; nothing
+  /// for a Layer outside 1..NrOfLayers(). No OnChange.
+  void FillLayer(int32_t Layer, double value) noexcept;
+
+  // ---- statistics over a region (all four ranges made valid; no OnChange) --
+
+  /// Smallest and largest element (NaN passed over); uc_MaxReal and
+  /// -uc_MaxReal when the region holds only NaN.
+  void MinMax(int32_t LowCol, int32_t HighCol, int32_t LowRow, int32_t HighRow, int32_t LowLayer,
+              int32_t HighLayer, int32_t LowTimeSlot, int32_t HighTimeSlot, double& Minimum,
+              double& Maximum) const noexcept;
+  /// Mean and sample variance by the stable two-pass kernel of the
+  /// matrices (Variance 1.0 for fewer than 3 values; NaN for non-finite
+  /// data). One ProcStat step per time slot of the region and pass (three
+  /// passes).
+  void MeanVar(int32_t LowCol, int32_t HighCol, int32_t LowRow, int32_t HighRow, int32_t LowLayer,
+               int32_t HighLayer, int32_t LowTimeSlot, int32_t HighTimeSlot, double& Mean,
+               double& Variance) const;
+  /// Compensated sum of the region's values.
+  [[nodiscard]] double Sum(int32_t LowCol, int32_t HighCol, int32_t LowRow, int32_t HighRow,
+                           int32_t LowLayer, int32_t HighLayer, int32_t LowTimeSlot,
+                           int32_t HighTimeSlot) const noexcept;
+  /// Compensated sum of the squares of the region's values.
+  [[nodiscard]] double SquaredSum(int32_t LowCol, int32_t HighCol, int32_t LowRow, int32_t HighRow,
+                                  int32_t LowLayer, int32_t HighLayer, int32_t LowTimeSlot,
+                                  int32_t HighTimeSlot) const noexcept;
+  /// Number of elements with RangeLow <= x <= RangeHigh, saturating at
+  /// 2147483647.
+  [[nodiscard]] int32_t CountValues(int32_t LowCol, int32_t HighCol, int32_t LowRow,
+                                    int32_t HighRow, int32_t LowLayer, int32_t HighLayer,
+                                    int32_t LowTimeSlot, int32_t HighTimeSlot, double RangeLow,
+                                    double RangeHigh) const noexcept;
+  /// Position of the element closest to Value (strict comparison from
+  /// uc_MaxDouble, visiting columns outermost, then rows, layers, time
+  /// slots); all four 0 when none is closer.
+  void Find(int32_t LowCol, int32_t HighCol, int32_t LowRow, int32_t HighRow, int32_t LowLayer,
+            int32_t HighLayer, int32_t LowTimeSlot, int32_t HighTimeSlot, double Value,
+            int32_t& ColIx, int32_t& RowIx, int32_t& LayerIx, int32_t& TimeSlotIx) const noexcept;
+  /// Percentile prob (clamped to 0..100) of the region's n values: the
+  /// element at 0-based position k = Round(prob n / 100), at most n - 1, of
+  /// the ascending order. Five elements are first drawn with Random (column,
+  /// row, layer, time slot each) and the first draw whose value occurs
+  /// twice among them is a candidate background value c; when the values
+  /// below c number at most k and those below or equal to c more than k,
+  /// the result is c without a selection; otherwise QuickSelect. Raises
+  /// EORKMatrixError "Component "<Name>": not enough memory on heap".
+  [[nodiscard]] double Percentile(double prob, int32_t LowCol, int32_t HighCol, int32_t LowRow,
+                                  int32_t HighRow, int32_t LowLayer, int32_t HighLayer,
+                                  int32_t LowTimeSlot, int32_t HighTimeSlot) const;
+  /// Estimate from SampleSize draws with replacement after Randomize
+  /// (column, row, layer, time slot each), position Round(prob SampleSize /
+  /// 100) at most SampleSize - 1 of the sample; SampleSize <= 0 or >= n:
+  /// the exact form.
+  [[nodiscard]] double Percentile(double prob, int32_t LowCol, int32_t HighCol, int32_t LowRow,
+                                  int32_t HighRow, int32_t LowLayer, int32_t HighLayer,
+                                  int32_t LowTimeSlot, int32_t HighTimeSlot,
+                                  int32_t SampleSize) const;
+
+  // ---- exchange with the other arrays ---------------------------------------
+
+  /// DestMat becomes the block of time slot TimeSlot (ranges made valid).
+  /// Raises "Component "<Name>": specified time slot beyond data range" for
+  /// TimeSlot outside 1..NrOfTimeSlots(). Null: nothing.
+  void CopyTimeSlotToMat3D(TMat3D* DestMat, int32_t LowCol, int32_t HighCol, int32_t LowRow,
+                           int32_t HighRow, int32_t LowLay, int32_t HighLay,
+                           int32_t TimeSlot) const;
+  /// DestMat becomes the column/row block of layer Layer of time slot
+  /// TimeSlot. Raises the layer message, then the time slot message.
+  void CopyLayerToMatrix(TMatrix* DestMat, int32_t LowCol, int32_t HighCol, int32_t LowRow,
+                         int32_t HighRow, int32_t Layer, int32_t TimeSlot) const;
+  /// SrcMat's block (cells outside SrcMat read 0.0) goes to layer Layer of
+  /// time slot TimeSlot with its corner at (LayLowCol, LayLowRow); targets
+  /// outside are skipped; OnChange. Checks as CopyLayerToMatrix.
+  void CopyMatrixToLayer(const TMatrix* SrcMat, int32_t SrcLowCol, int32_t SrcHighCol,
+                         int32_t SrcLowRow, int32_t SrcHighRow, int32_t Layer, int32_t TimeSlot,
+                         int32_t LayLowCol, int32_t LayLowRow);
+  /// SrcMat's block (ranges made valid against SrcMat) goes to time slot
+  /// TimeSlot with its corner at (DestCol, DestRow, DestLayer); targets
+  /// outside are skipped; OnChange. Raises the time slot message.
+  void CopyMat3DToTimeSlot(const TMat3D* SrcMat, int32_t SrcLowCol, int32_t SrcHighCol,
+                           int32_t SrcLowRow, int32_t SrcHighRow, int32_t SrcLowLay,
+                           int32_t SrcHighLay, int32_t TimeSlot, int32_t DestCol, int32_t DestRow,
+                           int32_t DestLayer);
+  /// Src[0], Src[1], ... go to layers FirstLayer, FirstLayer + 1, ... up to
+  /// min(NrOfLayers(), FirstLayer + size - 1) of pixel (Col, Row) in time
+  /// slot TimeSlot; no OnChange. Raises, checked in this order, "Component
+  /// "<Name>": specified column beyond data range", "... row ...", the layer
+  /// and the time slot message.
+  void Copy1DArrayToPixel(std::span<const double> Src, int32_t Col, int32_t Row, int32_t FirstLayer,
+                          int32_t TimeSlot);
+
+  // Per-pixel reductions: DestMat becomes (HighCol - LowCol + 1) x (HighRow -
+  // LowRow + 1) and element (x - LowCol + 1, y - LowRow + 1) receives the
+  // reduction of the layers x time slots values of pixel (x, y) in the
+  // region. One ProcStat step per Trunc(pixels / 100) + 1 pixels. Memory
+  // failure: "not enough memory on heap". Null DestMat: nothing.
+
+  /// Mean of each pixel (stable kernel, like MeanVar).
+  void MeanOfLayersToMatrix(TMatrix* DestMat, int32_t LowCol, int32_t HighCol, int32_t LowRow,
+                            int32_t HighRow, int32_t LowLayer, int32_t HighLayer,
+                            int32_t LowTimeSlot, int32_t HighTimeSlot) const;
+  /// Largest value of each pixel (NaN passed over; -uc_MaxReal for none).
+  void MaximumOfLayersToMatrix(TMatrix* DestMat, int32_t LowCol, int32_t HighCol, int32_t LowRow,
+                               int32_t HighRow, int32_t LowLayer, int32_t HighLayer,
+                               int32_t LowTimeSlot, int32_t HighTimeSlot) const;
+  /// Smallest value of each pixel (NaN passed over; uc_MaxReal for none).
+  void MinimumOfLayersToMatrix(TMatrix* DestMat, int32_t LowCol, int32_t HighCol, int32_t LowRow,
+                               int32_t HighRow, int32_t LowLayer, int32_t HighLayer,
+                               int32_t LowTimeSlot, int32_t HighTimeSlot) const;
+  /// Population standard deviation sqrt(SSD / n) of each pixel, from the
+  /// stable two-pass kernel (no cancellation for a large mean).
+  void StdDevOfLayersToMatrix(TMatrix* DestMat, int32_t LowCol, int32_t HighCol, int32_t LowRow,
+                              int32_t HighRow, int32_t LowLayer, int32_t HighLayer,
+                              int32_t LowTimeSlot, int32_t HighTimeSlot) const;
+
+  // ---- XML form -------------------------------------------------------------
+  // As TMat3D's, with the element <mat4d>, a fourth size
+  // <numtimeslots>T</numtimeslots> and cells <cell col="x" row="y"
+  // layer="z" tslot="t">, written in storage order.
+
+  /// Writes the XML form into the new file FName. Raises EORKMatrixError
+  /// "Component "<Name>": cannot write file "<FName>"".
+  void SaveAsXMLFile(const std::string& FName, const std::string& DataID) const;
+  /// Reads the XML form from FName (rules of TMat3D's readers).
+  bool LoadFromXMLFile(const std::string& FName, const std::string& DataID);
+  /// Writes the XML form into an open text file (CR LF line ends).
+  void WriteToOpenXMLFile(TTextWriter& OutFile, bool CreateHeader, const std::string& DataID) const;
+  /// Reads from an open text file; on success it stands at the line after
+  /// the closing tag.
+  bool ReadFromOpenXMLFile(TTextReader& InFile, const std::string& DataID);
+
+ protected:
+  /// Hands a TMat4D destination this array (Dest->Assign(this)); others go
+  /// to TPersistent::AssignTo.
+  void AssignTo(TPersistent* Dest) override;
+  /// Fires OnChange when assigned.
+  void Changed() {
+    if (OnChange) OnChange(this);
+  }
+  /// Fires OnPercentDone(this, Percent) when assigned.
+  void PercDone(TObject* Sender, int32_t Percent) {
+    (void)Sender;
+    if (OnPercentDone) OnPercentDone(this, Percent);
+  }
+  /// Fires OnReadElement(this, ...) when assigned.
+  void ReadElement(TObject* Sender, int32_t ix, int32_t iy, int32_t il, int32_t it, double Value) {
+    (void)Sender;
+    if (OnReadElement) OnReadElement(this, ix, iy, il, it, Value);
+  }
+
+  int32_t FNumX = 1;    ///< number of columns
+  int32_t FNumY = 1;    ///< number of rows
+  int32_t FNumZ = 1;    ///< number of layers
+  int32_t FNumT = 1;    ///< number of time slots
+  std::string FDataID;  ///< DataID
+  /// The elements, column fastest, time slot slowest.
+  std::vector<double> Mat;
+
+  /// Whether (x, y, z, t) addresses an element.
+  [[nodiscard]] bool Inside(int32_t x, int32_t y, int32_t z, int32_t t) const noexcept {
+    return x >= 1 && x <= FNumX && y >= 1 && y <= FNumY && z >= 1 && z <= FNumZ && t >= 1 &&
+           t <= FNumT;
+  }
+  /// Storage index of (x, y, z, t): the one place where the 1-based address
+  /// becomes a position in Mat.
+  [[nodiscard]] std::size_t Idx(int32_t x, int32_t y, int32_t z, int32_t t) const noexcept {
+    return ((static_cast<std::size_t>(t - 1) * static_cast<std::size_t>(FNumZ) +
+             static_cast<std::size_t>(z - 1)) *
+                static_cast<std::size_t>(FNumY) +
+            static_cast<std::size_t>(y - 1)) *
+               static_cast<std::size_t>(FNumX) +
+           static_cast<std::size_t>(x - 1);
+  }
+
+ private:
+  void TakeOver(int32_t Nx, int32_t Ny, int32_t Nz, int32_t Nt, std::vector<double>&& Values);
+  template <class Fn>
+  void ReduceLayers(TMatrix* DestMat, int32_t LowCol, int32_t HighCol, int32_t LowRow,
+                    int32_t HighRow, int32_t LowLayer, int32_t HighLayer, int32_t LowTimeSlot,
+                    int32_t HighTimeSlot, Fn&& Reduce) const;
+  bool ReadXml(const std::function<int64_t(char*, int64_t)>& Source, const std::string& DataID);
   void WriteXml(const std::function<void(std::string_view)>& Sink, std::string_view LineEnd,
                 bool CreateHeader, const std::string& DataID) const;
 };

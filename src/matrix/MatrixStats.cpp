@@ -45,10 +45,11 @@ std::vector<double> RegionCopy(const detail::MatRegion& g, const TComponent& C) 
   return copy;
 }
 
-// The percentile rule of the matrices: the element at the 0-based position
-// Round(prob n / 100), at most n - 1, of the ascending order (no
-// interpolation). Data is reordered.
-double SelectPercentile(std::vector<double>& Data, double prob) {
+}  // namespace
+
+// The percentile rule of the matrices (declared in matrix_stats_detail.h,
+// shared with the 3-D and 4-D arrays).
+double detail::SelectPercentile(std::vector<double>& Data, double prob) {
   if (Data.empty()) return 0.0;
   if (!(prob >= 0)) prob = 0;  // NaN as well
   if (prob > 100) prob = 100;
@@ -67,6 +68,9 @@ double SelectPercentile(std::vector<double>& Data, double prob) {
   return QuickSelect(std::span<double>(Data), static_cast<int32_t>(k), 0,
                      static_cast<int32_t>(n - 1));
 }
+
+namespace {
+using detail::SelectPercentile;
 
 void PutIfGiven(TVector* v, int32_t i, double x) {
   if (v != nullptr) v->SetVal(i, x);

@@ -104,6 +104,12 @@ struct Extremes {
   }
 };
 
+/// The percentile rule of the matrix classes: the element at the 0-based
+/// position Round(prob n / 100) (halves to even, prob clamped to 0..100,
+/// NaN as 0), at most n - 1, of the ascending order of Data (NaN last), by
+/// QuickSelect; no interpolation. 0.0 for no data. Data is reordered.
+double SelectPercentile(std::vector<double>& Data, double prob);
+
 /// "Component "<Name>": <Routine>: <What> <Index> outside 1..<Count>".
 inline std::string IndexMsg(const corvel::TComponent& C, std::string_view Routine,
                             std::string_view What, int32_t Index, int32_t Count) {

@@ -554,10 +554,10 @@ NUMBRA_EXPORT int32_t PenalizedCubicSpline(int32_t First, int32_t Last, double S
 // A NaN sample makes every window that contains it NaN. Cost O(WinLength)
 // per element (the median: one quartile computation of WinLength values).
 
-/// Integer Savitzky-Golay table: 11 rows for the window lengths L = 5, 7,
-/// ..., 25, each of 14 entries: the normaliser N_L, then the weights c_0 ..
-/// c_12 for the offsets 0..12 (zero beyond L div 2). The weight of offset
-/// j (|j| <= L div 2) is c_|j| / N_L.
+/// Integer Savitzky-Golay table: 11 rows for the odd window lengths L from
+/// 5 to 25, each of 14 entries: the normaliser N_L, then the weights c_0 to
+/// c_12 for the offsets 0 to 12 (zero beyond L div 2). The weight of the
+/// offset j, with |j| at most L div 2, is c_|j| / N_L.
 struct TGolayTable {
   /// Rows[r - 1] is row r = (L - 3) / 2 (r = 1..11).
   int32_t Rows[11][14];

@@ -56,9 +56,20 @@ int RunSom(const std::vector<std::string>& Words) {
   map.SetInitialNeighbors(radius);
   map.SetInitialAlpha(alpha);
   map.StandardizeData();
-  // TODO(lead): report progress and honour Ctrl-C through the tool's long
-  // task frame once it is available (OnFeedback and AbortTraining).
+  // Training reports whole percentages; each new one is a progress step, and
+  // a Ctrl-C stops the training after the step in progress.
+  LongTask task("som");
+  task.Phase("training", 100);
+  int shown = 0;
+  map.OnFeedback = [&](numbra::TObject*, int32_t Percent) {
+    if (task.WasInterrupted()) {
+      map.AbortTraining();
+      return;
+    }
+    for (; shown < Percent; ++shown) corvel::StepProcStat();
+  };
   map.Trainit();
+  task.Check();
   std::cout << "row x y distance\n";
   numbra::TVector in;
   in.SetVecSize(data.NrOfColumns());
@@ -74,7 +85,8 @@ int RunSom(const std::vector<std::string>& Words) {
     std::cout << r << " " << bx << " " << by << " " << FormatDouble(d) << "\n";
   }
   std::cout << "quantisation error: " << FormatDouble(total / data.NrOfRows()) << "\n";
-  if (a.Has("--save")) map.SaveAsXMLFile(a.Get("--save"), "");
+  if (a.Has("--save"))
+    WriteOutputFile(a.Get("--save"), [&](const std::string& Tmp) { map.SaveAsXMLFile(Tmp, ""); });
   return 0;
 }
 

@@ -87,9 +87,8 @@ inline constexpr std::array<std::string_view, 5> MScaleTypeNames{"Unknown", "Nom
 inline constexpr std::array<char, 4> CSVDelimiters{',', ':', ';', '\t'};
 
 /// Fired by the table's size changes with the old and the new size.
-using TDataTableResizeEvent = std::function<void(TObject* Sender, int32_t OldColumns,
-                                                 int32_t OldRows, int32_t NewColumns,
-                                                 int32_t NewRows)>;
+using TDataTableResizeEvent = std::function<void(
+    TObject* Sender, int32_t OldColumns, int32_t OldRows, int32_t NewColumns, int32_t NewRows)>;
 
 /// How ImportFromCSV treats the first record.
 enum class TCSVHeaderMode : uint8_t {
@@ -112,6 +111,9 @@ struct TCSVImportOptions {
   /// field without row names) as the attribute when the header names it
   /// "(row attribute)"; hmHeader always, hmNone never.
   TCSVHeaderMode RowAttributes = TCSVHeaderMode::hmDetect;
+  /// A field that is neither a number nor missing is an error (csvErrText)
+  /// instead of making its column nominal.
+  bool NumbersOnly = false;
 };
 
 /// Where and why the CSV importer failed (Line and Field 1-based, 0 when
@@ -132,7 +134,8 @@ enum TCSVImportError : int32_t {
   csvErrNominal = -5,  ///< a text column beyond 150 levels or 10 bytes per level
   csvErrSize = -6,     ///< more than 2^20 columns or 2^27 cells
   csvErrAttrib = -7,   ///< a row attribute that is not a 32-bit integer
-  csvErrBinary = -8    ///< a NUL byte: the input is not text
+  csvErrBinary = -8,   ///< a NUL byte: the input is not text
+  csvErrText = -9      ///< a text field although TCSVImportOptions::NumbersOnly
 };
 
 /// A table of observations, cells addressed column first and 1-based as
@@ -342,8 +345,7 @@ class NUMBRA_EXPORT TDataTable : public TComponent {
   /// Index 1..150 of the first identifier equal to ID (cut to 10 bytes;
   /// ASCII letters compared ignoring case when IgnoreCase); 0 when none,
   /// when ID is empty, the column invalid or neither nominal nor ordinal.
-  [[nodiscard]] int32_t OrdinalOfNominalID(int32_t Col, std::string_view ID,
-                                           bool IgnoreCase) const;
+  [[nodiscard]] int32_t OrdinalOfNominalID(int32_t Col, std::string_view ID, bool IgnoreCase) const;
   /// Empties all 150 identifiers of a valid column (type kept); ChangedSetup.
   void ClearNominalIDs(int32_t Col);
   /// Ascending indices of the nominal and ordinal columns.
@@ -508,12 +510,12 @@ class NUMBRA_EXPORT TDataTable : public TComponent {
   /// (and of the key column) and, with IncludeHeaders, names and attributes
   /// (then ChangedNames and ChangedAttrib). Raises the matrix's
   /// EORKMatrixError for a key column outside the table.
-  void SortRows(int32_t SortColIx, bool Ascending, int32_t LowCol, int32_t LowRow,
-                int32_t HighCol, int32_t HighRow, bool IncludeHeaders);
+  void SortRows(int32_t SortColIx, bool Ascending, int32_t LowCol, int32_t LowRow, int32_t HighCol,
+                int32_t HighRow, bool IncludeHeaders);
   /// Sorts columns by row SortRowIx; with IncludeHeaders names, attributes,
   /// scale types and identifiers move along.
-  void SortCols(int32_t SortRowIx, bool Ascending, int32_t LowCol, int32_t LowRow,
-                int32_t HighCol, int32_t HighRow, bool IncludeHeaders);
+  void SortCols(int32_t SortRowIx, bool Ascending, int32_t LowCol, int32_t LowRow, int32_t HighCol,
+                int32_t HighRow, bool IncludeHeaders);
   /// NumericData's OnSortExchange handler (ExchgWhat 1 columns, else rows):
   /// moves states (and headers during a sort with IncludeHeaders), then
   /// OnSortExchange(this, ...).

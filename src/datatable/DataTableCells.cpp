@@ -38,8 +38,8 @@ void TDataTable::SetElemNominal(int32_t ACol, int32_t ARow, std::string_view Val
   if (k < 1) {
     TVTypeSpec& t = FVType[std::size_t(ACol - 1)];
     if (t.IDs.empty()) t.IDs.resize(kMaxNominalIDs);
-    const auto it = std::find_if(t.IDs.begin(), t.IDs.end(),
-                                 [](const std::string& s) { return s.empty(); });
+    const auto it =
+        std::find_if(t.IDs.begin(), t.IDs.end(), [](const std::string& s) { return s.empty(); });
     if (it == t.IDs.end())
       throw EORKDataTableError(
           detail::ComponentMsg(*this, "number of available nominal values exceeded"));
@@ -103,8 +103,8 @@ int32_t TDataTable::CountMarkedCellsInRow(int32_t Row, uint8_t StateMask) const 
 int32_t TDataTable::CountMarkedCellsInColumn(int32_t Col, uint8_t StateMask) const noexcept {
   if (Col < 1 || Col > FNrOfCols) return 0;
   const auto first = FCState.begin() + static_cast<std::ptrdiff_t>(SIdx(Col, 1));
-  return static_cast<int32_t>(
-      std::count_if(first, first + FNrOfRows, [StateMask](uint8_t s) { return (s & StateMask) != 0; }));
+  return static_cast<int32_t>(std::count_if(
+      first, first + FNrOfRows, [StateMask](uint8_t s) { return (s & StateMask) != 0; }));
 }
 
 void TDataTable::SetAllCellStates(uint8_t CellState) {

@@ -159,7 +159,8 @@ void TDataTable::CopyFrom(const TDataTable* ExtTab, int32_t SourceColLo, int32_t
   std::vector<double> v;
   std::vector<uint8_t> s;
   detail::Allocate<EORKDataTableError>(*this, detail::kDTNoHeap, [&] {
-    const auto n = std::size_t(SourceColHi - SourceColLo + 1) * std::size_t(SourceRowHi - SourceRowLo + 1);
+    const auto n =
+        std::size_t(SourceColHi - SourceColLo + 1) * std::size_t(SourceRowHi - SourceRowLo + 1);
     v.reserve(n);
     s.reserve(n);
   });

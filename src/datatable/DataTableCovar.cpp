@@ -23,14 +23,15 @@ namespace {
 // One column of the block: its values as GetElem reads them, its validity
 // and, when all cells are valid, its scaled deviations from the mean.
 struct CovColumn {
-  const double* x = nullptr;   // LoR..HiR
-  std::vector<double> rounded; // storage of x for nominal and ordinal columns
+  const double* x = nullptr;    // LoR..HiR
+  std::vector<double> rounded;  // storage of x for nominal and ordinal columns
   std::vector<uint8_t> valid;
   bool all_valid = true;
-  double mean = 0.0;           // over the column's own valid cells
-  std::vector<double> dev;     // (x - mean) * 2^-e, all-valid columns only
-  double s1 = 0.0;             // sum of dev (the rounding error of mean)
-  double q = 0.0;              // sum of dev^2 - s1^2 / m
+  double mean = 0.0;        // over the column's own valid cells
+  double mean_lo = 0.0;     // the rounding error of mean: mean + mean_lo is exact to O(eps^2)
+  std::vector<double> dev;  // (x - mean) * 2^-e, all-valid columns only
+  double s1 = 0.0;          // sum of dev (the rounding error of mean)
+  double q = 0.0;           // sum of dev^2 - s1^2 / m
 };
 
 double Dot(const double* a, const double* b, std::size_t n) {
@@ -85,6 +86,16 @@ bool TDataTable::CalcCovar(TMatrix* CovarMat, int32_t LoC, int32_t HiC, int32_t 
           if (cc.valid[r] != 0) f(cc.x[r]);
       });
       cc.mean = ms.mean;
+      // The second correction of the corrected two-pass mean: for data far
+      // from 0 (1e8 + noise) the rounding of the mean is large beside the
+      // deviations, and covariances over rows that are not the column's
+      // own valid rows would otherwise carry it.
+      if (ms.finite && ms.n > 0) {
+        double s = 0.0;
+        for (std::size_t r = 0; r < rows; ++r)
+          if (cc.valid[r] != 0) s += cc.x[r] - cc.mean;
+        cc.mean_lo = s / static_cast<double>(ms.n);
+      }
       if (centred && cc.all_valid && ms.finite) {
         detail::Allocate<EORKDataTableError>(*this, detail::kDTNoHeap,
                                              [&] { cc.dev.resize(rows); });
@@ -143,7 +154,8 @@ bool TDataTable::CalcCovar(TMatrix* CovarMat, int32_t LoC, int32_t HiC, int32_t 
         case 1:
           if (m >= 2) {
             double s = 0.0;
-            for (std::size_t k = 0; k < m; ++k) s += (px[k] - ci.mean) * (py[k] - cj.mean);
+            for (std::size_t k = 0; k < m; ++k)
+              s += ((px[k] - ci.mean) - ci.mean_lo) * ((py[k] - cj.mean) - cj.mean_lo);
             value = s / (md - 1);
           }
           break;

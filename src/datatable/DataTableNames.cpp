@@ -160,7 +160,8 @@ bool TDataTable::CheckDichotomousColumn(int32_t col, double& v1, double& v2) con
   v1 = 0.0;
   v2 = 0.0;
   if (FNrOfRows < 2 || col < 1 || col > FNrOfCols) return false;
-  const std::span<const double> x = NumericData->Values().subspan(SIdx(col, 1), std::size_t(FNrOfRows));
+  const std::span<const double> x =
+      NumericData->Values().subspan(SIdx(col, 1), std::size_t(FNrOfRows));
   v1 = x[0];
   bool have2 = false;
   for (std::size_t r = 1; r < x.size(); ++r) {

@@ -198,8 +198,8 @@ void TDataTable::SortColNames(bool Ascending, int32_t LowCol, int32_t LowRow, in
   SortColNames(Ascending, false, LowCol, LowRow, HighCol, HighRow);
 }
 
-void TDataTable::SortRowAttributes(bool Ascending, int32_t LowCol, int32_t LowRow,
-                                   int32_t HighCol, int32_t HighRow) {
+void TDataTable::SortRowAttributes(bool Ascending, int32_t LowCol, int32_t LowRow, int32_t HighCol,
+                                   int32_t HighRow) {
   CombSortRows(Ascending, LowCol, LowRow, HighCol, HighRow, [&](int32_t i, int32_t j) {
     return FRowAtt[std::size_t(i - 1)] > FRowAtt[std::size_t(j - 1)];
   });
@@ -207,8 +207,8 @@ void TDataTable::SortRowAttributes(bool Ascending, int32_t LowCol, int32_t LowRo
   ChangedAttrib();
 }
 
-void TDataTable::SortColAttributes(bool Ascending, int32_t LowCol, int32_t LowRow,
-                                   int32_t HighCol, int32_t HighRow) {
+void TDataTable::SortColAttributes(bool Ascending, int32_t LowCol, int32_t LowRow, int32_t HighCol,
+                                   int32_t HighRow) {
   CombSortCols(Ascending, LowCol, LowRow, HighCol, HighRow, [&](int32_t i, int32_t j) {
     return FColAtt[std::size_t(i - 1)] > FColAtt[std::size_t(j - 1)];
   });

@@ -82,9 +82,9 @@ std::vector<double> SortedValues(const TDataTable& t, const Sel& sel) {
 
 int32_t TDataTable::MeanVarOfNumCells(int32_t LowCol, int32_t LowRow, int32_t HighCol,
                                       int32_t HighRow, double& Mean, double& Variance) const {
-  return MeanVarSel(
-      DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow, detail::ColRule::Numeric, kValid),
-      Mean, Variance);
+  return MeanVarSel(DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow,
+                                            detail::ColRule::Numeric, kValid),
+                    Mean, Variance);
 }
 
 int32_t TDataTable::MeanVarOfMarkedCells(int32_t LowCol, int32_t LowRow, int32_t HighCol,
@@ -97,31 +97,33 @@ int32_t TDataTable::MeanVarOfMarkedCells(int32_t LowCol, int32_t LowRow, int32_t
 
 double TDataTable::SumOfNumCells(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow,
                                  int32_t& NumData) const {
-  return SumSel(
-      DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow, detail::ColRule::Numeric, kValid),
-      NumData);
+  return SumSel(DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow,
+                                        detail::ColRule::Numeric, kValid),
+                NumData);
 }
 
 double TDataTable::SumOfMarkedCells(int32_t LowCol, int32_t LowRow, int32_t HighCol,
                                     int32_t HighRow, uint8_t CellState, int32_t& NumData) const {
-  return SumSel(DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow, detail::ColRule::Numeric,
-                                        MarkedRule(CellState)),
+  return SumSel(DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow,
+                                        detail::ColRule::Numeric, MarkedRule(CellState)),
                 NumData);
 }
 
 int32_t TDataTable::MinMaxOfNumCells(int32_t LowCol, int32_t LowRow, int32_t HighCol,
                                      int32_t HighRow, double& Minimum, double& Maximum) const {
   return MinMaxSel(
-      DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow, detail::ColRule::Numeric, kValid),
+      DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow, detail::ColRule::Numeric,
+                              kValid),
       [](double v) { return v; }, Minimum, Maximum);
 }
 
 int32_t TDataTable::MinMaxOfMarkedCells(int32_t LowCol, int32_t LowRow, int32_t HighCol,
                                         int32_t HighRow, uint8_t CellState, double& Minimum,
                                         double& Maximum) const {
-  return MinMaxSel(DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow, detail::ColRule::All,
-                                           MarkedRule(CellState)),
-                   [](double v) { return v; }, Minimum, Maximum);
+  return MinMaxSel(
+      DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow, detail::ColRule::All,
+                              MarkedRule(CellState)),
+      [](double v) { return v; }, Minimum, Maximum);
 }
 
 int32_t TDataTable::MinMaxOfValidCells(int32_t LowCol, int32_t LowRow, int32_t HighCol,
@@ -135,10 +137,13 @@ int32_t TDataTable::MinMaxOfValidCells(int32_t LowCol, int32_t LowRow, int32_t H
   for (int32_t c = LowCol; c <= HighCol; ++c) {
     double lo = 0;
     double hi = 0;
-    const auto sel = DataTableAccess::Select(*this, c, LowRow, c, HighRow, detail::ColRule::All, kValid);
-    const int32_t k =
-        IsCategorial(c) ? MinMaxSel(sel, [](double v) { return detail::RoundEven(v); }, lo, hi)
-                        : MinMaxSel(sel, [](double v) { return v; }, lo, hi);
+    const auto sel =
+        DataTableAccess::Select(*this, c, LowRow, c, HighRow, detail::ColRule::All, kValid);
+    const int32_t k = IsCategorial(c)
+                          ? MinMaxSel(
+                                sel, [](double v) { return detail::RoundEven(v); }, lo, hi)
+                          : MinMaxSel(
+                                sel, [](double v) { return v; }, lo, hi);
     if (k == 0) continue;
     n += k;
     Minimum = std::min(Minimum, lo);
@@ -149,8 +154,8 @@ int32_t TDataTable::MinMaxOfValidCells(int32_t LowCol, int32_t LowRow, int32_t H
 
 double TDataTable::GeometricMeanOfNumCells(int32_t LowCol, int32_t LowRow, int32_t HighCol,
                                            int32_t HighRow, int32_t& NumData) const {
-  const auto sel =
-      DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow, detail::ColRule::Numeric, kValid);
+  const auto sel = DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow,
+                                           detail::ColRule::Numeric, kValid);
   int32_t positive = 0;
   sel([&](double v) { positive += v > 0 ? 1 : 0; });
   NumData = positive;
@@ -160,8 +165,8 @@ double TDataTable::GeometricMeanOfNumCells(int32_t LowCol, int32_t LowRow, int32
 
 double TDataTable::HarmonicMeanOfNumCells(int32_t LowCol, int32_t LowRow, int32_t HighCol,
                                           int32_t HighRow, int32_t& NumData) const {
-  const auto sel =
-      DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow, detail::ColRule::Numeric, kValid);
+  const auto sel = DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow,
+                                           detail::ColRule::Numeric, kValid);
   NumData = 0;
   const double h = detail::HarmonicMeanVisit<EORKMatrixError>(sel, *this);
   NumData = CountOf(sel);
@@ -171,9 +176,9 @@ double TDataTable::HarmonicMeanOfNumCells(int32_t LowCol, int32_t LowRow, int32_
 bool TDataTable::QuartilesOfNumCells(int32_t LowCol, int32_t LowRow, int32_t HighCol,
                                      int32_t HighRow, double& Q1, double& Q2, double& Q3,
                                      int32_t& NumData) const {
-  const std::vector<double> x = SortedValues(
-      *this,
-      DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow, detail::ColRule::Numeric, kValid));
+  const std::vector<double> x =
+      SortedValues(*this, DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow,
+                                                  detail::ColRule::Numeric, kValid));
   NumData = static_cast<int32_t>(x.size());
   if (x.empty()) {
     Q1 = Q2 = Q3 = 0.0;
@@ -185,9 +190,9 @@ bool TDataTable::QuartilesOfNumCells(int32_t LowCol, int32_t LowRow, int32_t Hig
 
 double TDataTable::PercentileOfNumCells(double prob, int32_t LowCol, int32_t LowRow,
                                         int32_t HighCol, int32_t HighRow, int32_t& NumData) const {
-  const std::vector<double> x = SortedValues(
-      *this,
-      DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow, detail::ColRule::Numeric, kValid));
+  const std::vector<double> x =
+      SortedValues(*this, DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow,
+                                                  detail::ColRule::Numeric, kValid));
   NumData = static_cast<int32_t>(x.size());
   return x.empty() ? 0.0 : detail::PercentileOfSorted(x, prob);
 }
@@ -204,31 +209,32 @@ double TDataTable::PercentileOfMarkedCells(double prob, int32_t LowCol, int32_t 
 
 int32_t TDataTable::CountNumCells(int32_t LowCol, int32_t LowRow, int32_t HighCol,
                                   int32_t HighRow) const noexcept {
-  return CountOf(
-      DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow, detail::ColRule::Numeric, kValid));
+  return CountOf(DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow,
+                                         detail::ColRule::Numeric, kValid));
 }
 
 int32_t TDataTable::CountValidCells(int32_t LowCol, int32_t LowRow, int32_t HighCol,
                                     int32_t HighRow) const noexcept {
-  return CountOf(
-      DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow, detail::ColRule::All, kValid));
+  return CountOf(DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow,
+                                         detail::ColRule::All, kValid));
 }
 
 int32_t TDataTable::CountEmptyCells(int32_t LowCol, int32_t LowRow, int32_t HighCol,
                                     int32_t HighRow) const noexcept {
-  return CountOf(DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow, detail::ColRule::All,
+  return CountOf(DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow,
+                                         detail::ColRule::All,
                                          [](uint8_t s) { return (s & 2U) != 0; }));
 }
 
 int32_t TDataTable::CountImputedCells(int32_t LowCol, int32_t LowRow, int32_t HighCol,
                                       int32_t HighRow) const noexcept {
-  return CountOf(DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow, detail::ColRule::All,
+  return CountOf(DataTableAccess::Select(*this, LowCol, LowRow, HighCol, HighRow,
+                                         detail::ColRule::All,
                                          [](uint8_t s) { return (s & 32U) != 0; }));
 }
 
 int32_t TDataTable::CopyCellsToVector(int32_t LowCol, int32_t LowRow, int32_t HighCol,
-                                      int32_t HighRow, uint8_t CellState,
-                                      TVector* DestVect) const {
+                                      int32_t HighRow, uint8_t CellState, TVector* DestVect) const {
   if (DestVect == nullptr) return 0;
   const auto sel = DataTableAccess::Select(
       *this, LowCol, LowRow, HighCol, HighRow, detail::ColRule::All, [CellState](uint8_t s) {
@@ -266,7 +272,9 @@ namespace {
 // Detaches the matrix's OnChange for the life of the guard.
 class QuietMatrix {
  public:
-  explicit QuietMatrix(TMatrix* m) : m_(m), saved_(std::move(m->OnChange)) { m_->OnChange = nullptr; }
+  explicit QuietMatrix(TMatrix* m) : m_(m), saved_(std::move(m->OnChange)) {
+    m_->OnChange = nullptr;
+  }
   ~QuietMatrix() { m_->OnChange = std::move(saved_); }
   QuietMatrix(const QuietMatrix&) = delete;
   QuietMatrix& operator=(const QuietMatrix&) = delete;

@@ -138,6 +138,18 @@ enum TCSVImportError : int32_t {
   csvErrText = -9      ///< a text field although TCSVImportOptions::NumbersOnly
 };
 
+/// A text buffer standing in for the system clipboard, which a library
+/// without a user interface does not have: the clipboard overloads read
+/// from (and write to) Text.
+struct TClipboardBuffer {
+  std::string Text;  ///< the clipboard's text
+};
+
+/// Result code of the ASC readers for a body that ends early or holds a
+/// token that does not convert or lies outside its range (the header codes
+/// are corvel's kAscCannotOpen ... kAscTooLarge, -1 to -6).
+inline constexpr int32_t kAscBadBody = -7;
+
 /// A table of observations, cells addressed column first and 1-based as
 /// (ACol, ARow).
 ///
@@ -657,6 +669,65 @@ class NUMBRA_EXPORT TDataTable : public TComponent {
   int32_t ImportFromCSVText(std::string_view Text, const TCSVImportOptions& Options,
                             TCSVImportReport* Report = nullptr);
 
+  // ---- ASC form -------------------------------------------------------------
+  // The ASC text table of the curve fit (header syntax: corvel's
+  // ReadHeaderOfASC), lines ending in "\n":
+  //   1. the comment;
+  //   2. columns TAB ";nr. of columns";  3. rows TAB ";nr. of rows";
+  //   4. "TRUE TRUE TRUE TRUE" TAB ";row attributes, column names, row
+  //      names, extended cell information";
+  //   5. the column names, each in double quotes (doubled inside), three
+  //      blanks apart;
+  //   6. per row: the row attribute, the row name in double quotes, the
+  //      values (as in the CSV form: shortest round-trip text unless
+  //      Precision is 1..17), separated by TABs;
+  // then the extended information: a line of the column scale types
+  // (ordinals 0..4), a line of the column attributes, per column a line
+  // "k o1 "id1" o2 "id2" ..." with its k non-empty identifiers and their
+  // ordinals, and per row a line of its cell states (0..255). Line breaks
+  // inside names and identifiers are written as blanks (the form holds
+  // one-line names). A table written so reads back completely. Readers
+  // accept the header flags in any combination (absent parts take the
+  // defaults of a new table) and any blanks, tabs and line ends between
+  // tokens; names longer than 50 bytes are cut. They return the number of
+  // rows read, or a negative code with the table unchanged: corvel's header
+  // codes -1 (cannot open) to -6 (more cells than the input can hold), or
+  // kAscBadBody (-7) for a missing or bad token, a size of 0, an identifier
+  // longer than 10 bytes, or text after the last token. On success the
+  // events of a CSV import fire.
+
+  /// Writes the ASC form into the file FName; "" on success, else a
+  /// one-line message.
+  std::string ExportAsASC(const std::string& FName, int32_t Precision) const;
+  /// Writes the ASC form at the stream's position; "" on success (null
+  /// stream: a message).
+  std::string ExportAsASC(TStream* OutStream, int32_t Precision) const;
+  /// Writes the ASC form into a text file the caller has opened (failures
+  /// show in OutFile.Ok()).
+  void ExportAsASC(TTextWriter& OutFile, int32_t Precision) const;
+  /// Puts the ASC form into the clipboard buffer.
+  void ExportAsASC(TClipboardBuffer& ClipBd, int32_t Precision) const;
+  /// The ASC form as a text.
+  [[nodiscard]] std::string ASCText(int32_t Precision) const;
+  /// Replaces the table by the ASC file FName (result: rows, or a code).
+  int32_t ImportASC(const std::string& FName);
+  /// The same from the stream's position to its end.
+  int32_t ImportASC(TStream* InStream);
+  /// The same from the clipboard buffer.
+  int32_t ImportASC(const TClipboardBuffer& ClipBd);
+  /// Reads an ASC table into this one with its cell (1, 1) at (PosX, PosY)
+  /// (values below 1 count as 1), enlarging the table as needed; values,
+  /// states and the names and attributes the file holds replace those of
+  /// the covered cells, rows and columns; with ReplaceIDs also the scale
+  /// types and identifiers of the covered columns. Other cells stay. Events:
+  /// OnResize when the size grows, then ChangedData, ChangedCellStates,
+  /// ChangedNames, ChangedAttrib, ChangedSetup. Result as ImportASC.
+  int32_t ReadFromASC(const std::string& FName, int32_t PosX, int32_t PosY, bool ReplaceIDs);
+  /// ReadFromASC from the stream's position.
+  int32_t ReadFromASC(TStream* InStream, int32_t PosX, int32_t PosY, bool ReplaceIDs);
+  /// ReadFromASC from the clipboard buffer.
+  int32_t ReadFromASC(const TClipboardBuffer& ClipBd, int32_t PosX, int32_t PosY, bool ReplaceIDs);
+
   // ---- XML form -------------------------------------------------------------
   // <datatable dataid="DataID"> holding, one element per line:
   // <comment>text</comment>; <size cols="C" rows="R"></size>; <colnames>
@@ -758,6 +829,10 @@ class NUMBRA_EXPORT TDataTable : public TComponent {
                 bool CreateHeader, int32_t Precision, const std::string& DataID) const;
   bool ReadXml(const std::function<int64_t(char*, int64_t)>& Source, const std::string& DataID,
                int64_t* Consumed);
+  int32_t ParseAsc(std::string Text, TDataTable& Out, bool& HasColNames, bool& HasRowNames,
+                   bool& HasRowAttrib, bool& Extended) const;
+  int32_t PlaceAsc(int32_t Result, TDataTable& Src, int32_t PosX, int32_t PosY, bool ReplaceIDs,
+                   bool HasColNames, bool HasRowNames, bool HasRowAttrib, bool Extended);
 };
 
 }  // namespace numbra

@@ -388,3 +388,98 @@ TEST(TDataTableXml, BadInputLeavesTheTableAlone) {
   EXPECT_EQ(DTXmlTagOf("zz"), TDTxmlTags::xmlInvalid);
   EXPECT_EQ(DTXmlTagName(TDTxmlTags::xmlDataTableEndId), "datatable");
 }
+
+TEST(TDataTableAsc, RoundTripKeepsEverything) {
+  TDataTable t;
+  MakeTable(t);
+  t.SetColAttrib(1, -70000);
+  t.SetColName(2, "say \"hi\" there");  // one-line names: the ASC form holds no line break
+  t.SetMScaleType(2, TMScaleType::stRatio);
+  t.SetNominalID(3, 150, "q\"uote");
+  for (int32_t r = 1; r <= 4; ++r) t.SetCellState(2, r, uint8_t(r * 61));
+  t.NumericData->SetVal(3, 2, 2.75);  // a nominal column keeps its stored value
+  TempDir dir;
+  ASSERT_EQ(t.ExportAsASC(dir.File("t.asc"), 0), "");
+  const auto check = [&](const TDataTable& b) {
+    EXPECT_EQ(b.CRCofNamesAndAttributes(), t.CRCofNamesAndAttributes());
+    EXPECT_EQ(b.CRCofCellStates(), t.CRCofCellStates());
+    EXPECT_EQ(b.NumericData->CRCofData(), t.NumericData->CRCofData());
+  };
+  TDataTable back;
+  ASSERT_EQ(back.ImportASC(dir.File("t.asc")), 4);
+  check(back);
+  TMemoryStream s;
+  EXPECT_EQ(t.ExportAsASC(&s, 0), "");
+  s.SetPosition(0);
+  TDataTable fromStream;
+  ASSERT_EQ(fromStream.ImportASC(&s), 4);
+  check(fromStream);
+  TClipboardBuffer clip;
+  t.ExportAsASC(clip, 0);
+  TDataTable fromClip;
+  ASSERT_EQ(fromClip.ImportASC(clip), 4);
+  check(fromClip);
+  // The curve fit's two-column form reads as well (names, no attributes).
+  TDataTable curve;
+  ASSERT_EQ(curve.ImportASC(TClipboardBuffer{"fit\n2\t;nr. of columns\n3\t;nr. of rows\n"
+                                             "FALSE TRUE FALSE\t;x\n\"x\"   \"y\"\n"
+                                             "1\t2\n3\t4\n5\t6.5\n"}),
+            3);
+  EXPECT_EQ(curve.GetColName(2), "y");
+  EXPECT_EQ(curve.GetElem(2, 3), 6.5);
+  EXPECT_EQ(curve.GetRowName(3), "R-3");
+  EXPECT_EQ(curve.Comment(), "fit");
+}
+
+TEST(TDataTableAsc, PlacingAndBadInput) {
+  TDataTable t;
+  t.Resize(2, 2);
+  t.SetElem(1, 1, 42);
+  t.SetMScaleType(2, TMScaleType::stOrdinal);
+  TDataTable part;
+  part.Resize(2, 1);
+  part.SetElem(2, 1, 7);
+  part.SetColName(2, "seven");
+  part.SetCellState(2, 1, 32);
+  TClipboardBuffer clip;
+  part.ExportAsASC(clip, 0);
+  std::vector<int32_t> resize;
+  t.OnResize = [&](TObject*, int32_t, int32_t, int32_t c, int32_t r) { resize = {c, r}; };
+  ASSERT_EQ(t.ReadFromASC(clip, 2, 3, false), 1);
+  EXPECT_EQ(resize, (std::vector<int32_t>{3, 3}));
+  EXPECT_EQ(t.GetElem(1, 1), 42.0);
+  EXPECT_EQ(t.GetElem(3, 3), 7.0);
+  EXPECT_EQ(t.GetCellState(3, 3), 32);
+  EXPECT_EQ(t.GetColName(3), "seven");
+  EXPECT_EQ(t.GetMScaleType(2), TMScaleType::stOrdinal);  // types kept without ReplaceIDs
+  ASSERT_EQ(t.ReadFromASC(clip, 1, 1, true), 1);
+  EXPECT_EQ(t.GetMScaleType(2), TMScaleType::stInterval);
+  const std::string head = "c\n2\t;c\n1\t;r\nFALSE FALSE FALSE\n";
+  const struct {
+    const char* name;
+    std::string text;
+    int32_t code;
+  } cases[] = {
+      {"no header", "c\n2\n", corvel::kAscNoHeader},
+      {"bad columns", "c\nx\n1\nFALSE FALSE FALSE\n1\n", corvel::kAscBadColumns},
+      {"bad flags", "c\n1\n1\nYES FALSE FALSE\n1\n", corvel::kAscBadFlags},
+      {"too large", "c\n100000\n100000\nFALSE FALSE FALSE\n1 2\n", corvel::kAscTooLarge},
+      {"short body", head + "1   \n", kAscBadBody},
+      {"bad value", head + "1 x\n", kAscBadBody},
+      {"trailing text", head + "1 2 3\n", kAscBadBody},
+      {"zero size", "c\n0\n0\nFALSE FALSE FALSE\n", kAscBadBody},
+      {"bad state", "c\n1\n1\nFALSE FALSE FALSE TRUE\n1\n3\n0\n0\n256\n", kAscBadBody},
+      {"long id", "c\n1\n1\nFALSE FALSE FALSE TRUE\n1\n1\n0\n1 1 \"abcdefghijk\"\n0\n",
+       kAscBadBody},
+  };
+  for (const auto& c : cases) {
+    TDataTable u;
+    u.SetElem(1, 1, 5);
+    EXPECT_EQ(u.ImportASC(TClipboardBuffer{c.text}), c.code) << c.name;
+    EXPECT_EQ(u.ReadFromASC(TClipboardBuffer{c.text}, 1, 1, true), c.code) << c.name;
+    EXPECT_EQ(u.GetElem(1, 1), 5.0) << c.name;
+    EXPECT_EQ(u.NrOfColumns(), 1) << c.name;
+  }
+  TDataTable u;
+  EXPECT_EQ(u.ImportASC("/nonexistent/t.asc"), corvel::kAscCannotOpen);
+}

@@ -23,7 +23,13 @@ namespace numbra {
 NUMBRA_DECLARE_EXCEPTION(EORKDataTableError, EORKError);
 
 /// Measurement scale of a column (ordinals 0 to 4).
-enum class TMScaleType : uint8_t { stUnknown, stNominal, stOrdinal, stInterval, stRatio };
+enum class TMScaleType : uint8_t {
+  stUnknown,   ///< not known (what reads outside the table give)
+  stNominal,   ///< categories without order, cells hold identifier indices
+  stOrdinal,   ///< ordered categories, cells hold identifier indices
+  stInterval,  ///< numbers on an interval scale
+  stRatio      ///< numbers on a ratio scale
+};
 
 /// Identifier of a nominal or ordinal level: at most 10 bytes (every setter
 /// cuts longer texts).
@@ -48,25 +54,31 @@ struct TVTypeSpec {
 
 /// Field delimiters of the CSV form; csvUnknown lets the importer detect
 /// the delimiter.
-enum class TCSVDelimiters : uint8_t { csvComma, csvColon, csvSemicolon, csvTab, csvUnknown };
+enum class TCSVDelimiters : uint8_t {
+  csvComma,      ///< ','
+  csvColon,      ///< ':'
+  csvSemicolon,  ///< ';'
+  csvTab,        ///< tab
+  csvUnknown     ///< detect on reading, ',' on writing
+};
 
 /// The XML elements of the table's XML form (see TDataTable::SaveAsXMLFile).
 enum class TDTxmlTags : uint8_t {
-  xmlDataTableId,
-  xmlDataTableEndId,
-  xmlComment,
-  xmlSize,
-  xmlColNames,
-  xmlRowNames,
-  xmlColAttrib,
-  xmlRowAttrib,
-  xmlColId,
-  xmlRowId,
-  xmlDataCells,
-  xmlCellID,
-  xmlVarType,
-  xmlVarIdentifier,
-  xmlInvalid
+  xmlDataTableId,     ///< <datatable dataid="..."> (start)
+  xmlDataTableEndId,  ///< </datatable>
+  xmlComment,         ///< <comment>
+  xmlSize,            ///< <size cols="C" rows="R">
+  xmlColNames,        ///< <colnames> block
+  xmlRowNames,        ///< <rownames> block
+  xmlColAttrib,       ///< <colattrib> block
+  xmlRowAttrib,       ///< <rowattrib> block
+  xmlColId,           ///< <colid col="c"> inside a column block
+  xmlRowId,           ///< <rowid row="r"> inside a row block
+  xmlDataCells,       ///< <datacells> block
+  xmlCellID,          ///< <cell col="c" row="r" state="s">
+  xmlVarType,         ///< <vartype col="c" type="...">
+  xmlVarIdentifier,   ///< <varid ord="k"> inside a vartype
+  xmlInvalid          ///< any other element
 };
 
 /// Element name of Tag: "datatable" (xmlDataTableId and xmlDataTableEndId),
@@ -239,10 +251,11 @@ class NUMBRA_EXPORT TDataTable : public TComponent {
   /// Inserts an empty row before row ix (1 <= ix <= NrOfRows() + 1, else
   /// nothing): rows ix.. move down with values, states, names and
   /// attributes; the new row has name "", attribute 0, values 0.0 and states
-  /// 0. Fires OnResize, the setters' events, then ChangedSetup.
+  /// 0. Fires OnResize, then ChangedData, ChangedCellStates, ChangedNames and
+  /// ChangedAttrib once each for all the moves, then ChangedSetup.
   void InsertRow(int32_t ix);
   /// Removes row ix (1 <= ix <= NrOfRows() and at least 2 rows, else
-  /// nothing). Fires the setters' events, OnResize, then ChangedSetup.
+  /// nothing). Fires OnResize, then the events of InsertRow.
   void RemoveRow(int32_t ix);
   /// InsertRow for columns; also moves scale types and identifiers. The new
   /// column is stInterval with empty identifiers and an empty name.

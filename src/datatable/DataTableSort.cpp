@@ -4,9 +4,12 @@
 // sort rule, moving values, states and headers together.
 #include "ORK_datatable.h"
 #include "datatable/datatable_detail.h"
+#include "vector/vector_detail.h"
 
 #include <algorithm>
+#include <numeric>
 #include <utility>
+#include <vector>
 
 namespace numbra {
 
@@ -37,11 +40,65 @@ int64_t NextGap(int64_t gap) {
 
 }  // namespace
 
+// Without an OnSortExchange handler nobody needs to see the exchanges one
+// by one: the matrix sorts through its permutation path, and the same comb
+// sort run here on a copy of the keys (detail::CombSortRange, the matrix's
+// own sort, whose comparisons depend on the keys alone) gives the
+// permutation that the states and headers then follow in one pass. Same
+// result as exchanging everything at each step, without touching every
+// column at each exchange.
 void TDataTable::SortRows(int32_t SortColIx, bool Ascending, int32_t LowCol, int32_t LowRow,
                           int32_t HighCol, int32_t HighRow, bool IncludeHeaders) {
-  {
-    SortScope scope(FSortIncludeHd, sort_key_, IncludeHeaders, SortColIx);
-    NumericData->SortRows(SortColIx, Ascending, LowCol, LowRow, HighCol, HighRow);
+  if (OnSortExchange || SortColIx < 1 || SortColIx > FNrOfCols) {
+    {
+      SortScope scope(FSortIncludeHd, sort_key_, IncludeHeaders, SortColIx);
+      NumericData->SortRows(SortColIx, Ascending, LowCol, LowRow, HighCol, HighRow);
+    }
+  } else {
+    MakeValidColRange(LowCol, HighCol);
+    MakeValidRowRange(LowRow, HighRow);
+    std::vector<double> keys;
+    std::vector<int32_t> perm;
+    detail::Allocate<EORKDataTableError>(*this, detail::kDTNoHeap, [&] {
+      const std::span<const double> v = NumericData->Values();
+      keys.assign(v.begin() + static_cast<std::ptrdiff_t>(SIdx(SortColIx, 1)),
+                  v.begin() + static_cast<std::ptrdiff_t>(SIdx(SortColIx, 1)) + FNrOfRows);
+      perm.resize(std::size_t(FNrOfRows));
+    });
+    std::iota(perm.begin(), perm.end(), 1);
+    detail::CombSortRange(keys, LowRow, HighRow, Ascending, [&](int32_t i, int32_t j) {
+      std::swap(perm[std::size_t(i - 1)], perm[std::size_t(j - 1)]);
+    });
+    auto on_exchange = std::move(NumericData->OnSortExchange);
+    NumericData->OnSortExchange = nullptr;
+    try {
+      NumericData->SortRows(SortColIx, Ascending, LowCol, LowRow, HighCol, HighRow);
+    } catch (...) {
+      NumericData->OnSortExchange = std::move(on_exchange);
+      throw;
+    }
+    NumericData->OnSortExchange = std::move(on_exchange);
+    const auto n = static_cast<std::size_t>(HighRow - LowRow + 1);
+    std::vector<uint8_t> tmp(n);
+    const auto permute_states = [&](int32_t c) {
+      for (std::size_t k = 0; k < n; ++k)
+        tmp[k] = FCState[SIdx(c, perm[std::size_t(LowRow - 1) + k])];
+      std::copy(tmp.begin(), tmp.end(),
+                FCState.begin() + static_cast<std::ptrdiff_t>(SIdx(c, LowRow)));
+    };
+    for (int32_t c = LowCol; c <= HighCol; ++c) permute_states(c);
+    if (SortColIx < LowCol || SortColIx > HighCol) permute_states(SortColIx);
+    if (IncludeHeaders) {
+      std::vector<TDTNameStr> names(n);
+      std::vector<int32_t> att(n);
+      for (std::size_t k = 0; k < n; ++k) {
+        const auto from = std::size_t(perm[std::size_t(LowRow - 1) + k] - 1);
+        names[k] = std::move(FRowName[from]);
+        att[k] = FRowAtt[from];
+      }
+      std::move(names.begin(), names.end(), FRowName.begin() + (LowRow - 1));
+      std::copy(att.begin(), att.end(), FRowAtt.begin() + (LowRow - 1));
+    }
   }
   if (IncludeHeaders) {
     ChangedNames();

@@ -838,6 +838,9 @@ class NUMBRA_EXPORT TDataTable : public TComponent {
   template <class Key>
   void CombSortCols(bool Ascending, int32_t LowCol, int32_t LowRow, int32_t HighCol,
                     int32_t HighRow, Key&& KeyGreater);
+  void WriteCsv(std::string& out, const std::function<void(std::string&)>& Flush, int32_t Precision,
+                TCSVDelimiters Delimiter, bool IncludeColHeaders, bool IncludeRowHeaders,
+                bool IncludeRowAttributes, bool IncludeComment) const;
   void WriteXml(const std::function<void(std::string_view)>& Sink, std::string_view LineEnd,
                 bool CreateHeader, int32_t Precision, const std::string& DataID) const;
   bool ReadXml(const std::function<int64_t(char*, int64_t)>& Source, const std::string& DataID,

@@ -40,15 +40,6 @@ bool IsMissingToken(std::string_view s) {
 
 // ---- writing ---------------------------------------------------------------
 
-void AppendNumber(std::string& out, double v, int32_t precision) {
-  char buf[64];
-  const auto r =
-      precision >= 1 && precision <= 17
-          ? std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, precision)
-          : std::to_chars(buf, buf + sizeof buf, v);
-  out.append(buf, r.ptr);
-}
-
 void AppendField(std::string& out, std::string_view s, char delim, bool only_field) {
   bool quote = (s.empty() && only_field) ||
                (!s.empty() &&
@@ -268,12 +259,25 @@ std::string TDataTable::CSVText(int32_t Precision, TCSVDelimiters Delimiter, boo
                                 bool IncludeRowHeaders, bool IncludeRowAttributes,
                                 bool IncludeComment) const {
   std::string out;
-  const char d = DelimChar(Delimiter);
-  const int32_t fields = FNrOfCols + (IncludeRowHeaders ? 1 : 0) + (IncludeRowAttributes ? 1 : 0);
-  const bool single = fields == 1;
   detail::Allocate<EORKDataTableError>(*this, detail::kDTNoHeap, [&] {
     out.reserve(std::size_t(FNrOfCols) * std::size_t(FNrOfRows) * 20 + 1024);
   });
+  WriteCsv(out, nullptr, Precision, Delimiter, IncludeColHeaders, IncludeRowHeaders,
+           IncludeRowAttributes, IncludeComment);
+  return out;
+}
+
+// Writes into out; with a Flush, out is handed on and emptied whenever it
+// holds about 1 MiB, so that a file is written without the whole text in
+// memory. Numbers are formatted straight into out's storage.
+void TDataTable::WriteCsv(std::string& out, const std::function<void(std::string&)>& Flush,
+                          int32_t Precision, TCSVDelimiters Delimiter, bool IncludeColHeaders,
+                          bool IncludeRowHeaders, bool IncludeRowAttributes,
+                          bool IncludeComment) const {
+  const char d = DelimChar(Delimiter);
+  const int32_t fields = FNrOfCols + (IncludeRowHeaders ? 1 : 0) + (IncludeRowAttributes ? 1 : 0);
+  const bool single = fields == 1;
+  const bool shortest = Precision < 1 || Precision > 17;
   if (IncludeComment && !FComment.empty()) {
     out += "# ";
     out += FComment;
@@ -319,12 +323,19 @@ std::string TDataTable::CSVText(int32_t Precision, TCSVDelimiters Delimiter, boo
       } else if (categorial[std::size_t(c - 1)] != 0) {
         AppendField(out, GetElemNominal(c, r), d, single);
       } else {
-        AppendNumber(out, v[k], Precision);
+        const std::size_t at = out.size();
+        out.resize(at + 32);  // the longest double text is 24 characters
+        char* b = out.data() + at;
+        const auto res =
+            shortest ? std::to_chars(b, b + 32, v[k])
+                     : std::to_chars(b, b + 32, v[k], std::chars_format::general, Precision);
+        out.resize(static_cast<std::size_t>(res.ptr - out.data()));
       }
     }
     out += "\r\n";
+    if (Flush && out.size() >= (std::size_t{1} << 20)) Flush(out);
   }
-  return out;
+  if (Flush) Flush(out);
 }
 
 std::string TDataTable::ExportAsCSV(const std::string& FName, int32_t Precision,
@@ -345,12 +356,25 @@ std::string TDataTable::ExportAsCSV(const std::string& FName, int32_t Precision,
                                     TCSVDelimiters Delimiter, bool IncludeColHeaders,
                                     bool IncludeRowHeaders, bool IncludeRowAttributes,
                                     bool IncludeComment) const {
-  const std::string text = CSVText(Precision, Delimiter, IncludeColHeaders, IncludeRowHeaders,
-                                   IncludeRowAttributes, IncludeComment);
   const std::string failure = "cannot write file \"" + FName + "\"";
   std::FILE* f = std::fopen(FName.c_str(), "wb");
   if (f == nullptr) return failure;
-  const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  bool ok = true;
+  std::string buf;
+  buf.reserve((std::size_t{1} << 20) + 4096);
+  try {
+    WriteCsv(
+        buf,
+        [&](std::string& s) {
+          ok = ok && std::fwrite(s.data(), 1, s.size(), f) == s.size();
+          s.clear();
+        },
+        Precision, Delimiter, IncludeColHeaders, IncludeRowHeaders, IncludeRowAttributes,
+        IncludeComment);
+  } catch (...) {
+    std::fclose(f);
+    throw;
+  }
   return std::fclose(f) == 0 && ok ? std::string() : failure;
 }
 

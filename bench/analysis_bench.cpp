@@ -3,9 +3,12 @@
 // LAPACK's dgesvd from OpenBLAS (one thread, U and V wanted), when those
 // are installed (see analysis.cmake); compare the times of
 //   BM_SvdDecompose/500/300  BM_GslSvDecomp/500/300  BM_LapackDgesvd/500/300
+// Also TCurveFit::EnterStatValue throughput (BM_EnterStatValue, points per
+// second) and CalcPolyFit of degree 5 on 10^5 points (BM_CalcPolyFit5).
 // The processor model is printed in the context lines.
 #include "ORK_math2.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -116,6 +119,39 @@ void BM_LapackDgesvd(benchmark::State& state) {
 BENCHMARK(BM_LapackDgesvd)->Args({500, 300})->Args({200, 100})->Unit(benchmark::kMillisecond);
 #endif
 
+void BM_EnterStatValue(benchmark::State& state) {
+  const auto n = static_cast<int32_t>(state.range(0));
+  std::vector<double> x(static_cast<std::size_t>(n)), y(x.size());
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    x[i] = 0.5 + 1e-3 * static_cast<double>(i);
+    y[i] = 2.0 + std::sin(x[i]);
+  }
+  for (auto _ : state) {
+    numbra::TCurveFit f;
+    for (std::size_t i = 0; i < x.size(); ++i) f.EnterStatValue(x[i], y[i]);
+    benchmark::DoNotOptimize(f.GetMeanX());
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_EnterStatValue)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_CalcPolyFit5(benchmark::State& state) {
+  const auto n = static_cast<int32_t>(state.range(0));
+  numbra::TCurveFit f;
+  for (int32_t i = 0; i < n; ++i) {
+    const double x = -1.0 + 2.0 * i / n;
+    f.EnterStatValue(x, 1 + x - 2 * x * x * x + 0.1 * std::cos(40 * x));
+  }
+  std::vector<double> k(6);
+  for (auto _ : state) {
+    double q = 0;
+    bool ns = false;
+    if (!f.CalcPolyFit(5, k, q, ns)) state.SkipWithError("fit failed");
+    benchmark::DoNotOptimize(k.data());
+  }
+}
+BENCHMARK(BM_CalcPolyFit5)->Arg(100000)->Unit(benchmark::kMillisecond);
+
 std::string ProcessorName() {
   std::ifstream in("/proc/cpuinfo");
   std::string line;
@@ -135,6 +171,8 @@ int main(int argc, char** argv) {
 #endif
   ::setenv("OPENBLAS_NUM_THREADS", "1", 0);
   benchmark::AddCustomContext("processor", ProcessorName());
+  benchmark::AddCustomContext("svd_kernel",
+                              "portable C++ on the column-major storage (one kernel)");
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

@@ -12,20 +12,26 @@ NUMBRA_DECLARE_EXCEPTION(EORKComplexError, EORKError);
 
 /// Complex number in rectangular form: re + i im.
 struct TComplex {
+  /// Real part.
   double re = 0.0;
+  /// Imaginary part.
   double im = 0.0;
 };
 
 /// Complex number in polar form: r e^(i phi); r the magnitude, phi the angle
 /// in radians.
 struct TComplexPolar {
+  /// Magnitude.
   double r = 0.0;
+  /// Angle in radians.
   double phi = 0.0;
 };
 
 /// The complex numbers 0 and 1.
+///@{
 inline constexpr TComplex COMPLEX_0{0.0, 0.0};
 inline constexpr TComplex COMPLEX_1{1.0, 0.0};
+///@}
 
 /// Tolerance of CpxIsNearEqual and CpxIsZero: 1E-15 when the library is
 /// loaded; callers may change it. Process-wide and unguarded.
@@ -39,8 +45,10 @@ extern NUMBRA_EXPORT double CpxNearZero;
 /// Squared magnitude re^2 + im^2 (overflows to infinity above about 1e154).
 [[nodiscard]] NUMBRA_EXPORT double CpxAbsSqr(const TComplex& a) noexcept;
 /// a + b and a - b, part by part.
+///@{
 [[nodiscard]] NUMBRA_EXPORT TComplex CpxAdd(const TComplex& a, const TComplex& b) noexcept;
 [[nodiscard]] NUMBRA_EXPORT TComplex CpxSub(const TComplex& a, const TComplex& b) noexcept;
+///@}
 /// Complex conjugate (re, -im).
 [[nodiscard]] NUMBRA_EXPORT TComplex CpxConj(const TComplex& a) noexcept;
 /// Negation (-re, -im).

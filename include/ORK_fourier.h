@@ -72,35 +72,46 @@ class NUMBRA_EXPORT TFastFourier : public TComponent {
   void SetNumData(int32_t n);
   /// The window that Transform applies (property WeightingWindow).
   [[nodiscard]] TFastFourierWgtWin WeightingWindow() const noexcept { return FWgtWin; }
+  /// Sets the window that Transform applies.
   void SetWgtWin(TFastFourierWgtWin w) noexcept { FWgtWin = w; }
 
   // ---- samples ------------------------------------------------------------
   /// Real / imaginary part of element ix (1..N); 0 outside (properties
   /// RealSpec, ImagSpec).
+  ///@{
   [[nodiscard]] double GetRealVal(int32_t ix) const noexcept;
   [[nodiscard]] double GetImagVal(int32_t ix) const noexcept;
+  ///@}
   /// Store the real / imaginary part of element ix (1..N) and mark the cached
   /// extremes stale; other ix are ignored.
+  ///@{
   void SetRealVal(int32_t ix, double v) noexcept;
   void SetImagVal(int32_t ix, double v) noexcept;
+  ///@}
   /// User weight ix (1..N) of the fwUserDef window (property WgtFunction);
   /// reads outside give 0, writes outside are ignored.
+  ///@{
   [[nodiscard]] double GetWgtVal(int32_t ix) const noexcept;
   void SetWgtVal(int32_t ix, double v) noexcept;
+  ///@}
   /// The 2N interleaved values (real part of element ix at 2 ix - 2,
   /// imaginary part at 2 ix - 1) for bulk access. The non-const form marks
   /// the cached extremes stale, since the caller may write through it; the
   /// size cannot be changed through it. Valid until the next SetNumData.
+  ///@{
   [[nodiscard]] std::span<double> Data() noexcept {
     MaxValuesValid = false;
     return FData;
   }
   [[nodiscard]] std::span<const double> Data() const noexcept { return FData; }
+  ///@}
   /// All 2N values 0 / all real parts 0 / all imaginary parts 0; each marks
   /// the cached extremes stale.
+  ///@{
   void Clear() noexcept;
   void ClearReal() noexcept;
   void ClearImag() noexcept;
+  ///@}
 
   // ---- transforms ---------------------------------------------------------
   /// Multiplies the samples in place by the selected window (again on every
@@ -155,10 +166,12 @@ class NUMBRA_EXPORT TFastFourier : public TComponent {
   /// Largest / smallest real and imaginary part over all N elements
   /// (properties RealMax, ImagMax, RealMin, ImagMin); -uc_MaxDouble /
   /// uc_MaxDouble when every value is NaN. Recomputed when stale.
+  ///@{
   [[nodiscard]] double GetMaxReal();
   [[nodiscard]] double GetMaxImag();
   [[nodiscard]] double GetMinReal();
   [[nodiscard]] double GetMinImag();
+  ///@}
   /// Largest (|X[k]|^2 + |X[N-k]|^2) / N over k = 1..N/2-1 (property PowerMax;
   /// line 0 and line N/2 are not included; 0 when there is no such line).
   [[nodiscard]] double GetMaxPower();
@@ -180,16 +193,25 @@ class NUMBRA_EXPORT TFastFourier : public TComponent {
  protected:
   void AssignTo(TPersistent* Dest) override;
 
+  /// Number of complex elements N (see SetNumData).
   int32_t FNumData = 256;
+  /// The window that Transform applies.
   TFastFourierWgtWin FWgtWin = TFastFourierWgtWin::fwRectangle;
+  /// Whether the cached extremes below are current.
   bool MaxValuesValid = false;
+  /// Cached extremes (see GetMaxReal, GetMaxPower, GetMaxMagni).
+  ///@{
   double FMaxReal = 0.0;
   double FMaxImag = 0.0;
   double FMinReal = 0.0;
   double FMinImag = 0.0;
   double FMaxPower = 0.0;
   double FMaxMagni = 0.0;
+  ///@}
+  /// User weights of the fwUserDef window, N values.
   std::vector<double> FUserWgt;
+  /// The N complex values interleaved: the real part of element ix at
+  /// 2 ix - 2, the imaginary part at 2 ix - 1.
   std::vector<double> FData;
 
  private:

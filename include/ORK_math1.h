@@ -113,9 +113,11 @@ NUMBRA_EXPORT double ld(double x);
 /// range (also near 0, where the textbook formula through e^x cancels).
 /// Write numbra::sinh / numbra::cosh: with <cmath> and `using namespace
 /// numbra` an unqualified call is ambiguous.
+///@{
 NUMBRA_EXPORT double sinh(double x) noexcept;
 NUMBRA_EXPORT double cosh(double x) noexcept;
 NUMBRA_EXPORT double tgh(double x) noexcept;
+///@}
 /// Tangent, sin(x) / cos(x). Raises EMathError "tangens overflow" when
 /// cos(x) is exactly 0. NaN and infinities give NaN.
 NUMBRA_EXPORT double tg(double x);
@@ -186,14 +188,21 @@ NUMBRA_EXPORT double LongRand(int32_t Seed);
 
 /// Integer point and rectangle of the host runtime (pixel coordinates).
 struct TPoint {
+  /// x coordinate.
   int32_t x = 0;
+  /// y coordinate.
   int32_t y = 0;
 };
+/// Integer rectangle (pixel coordinates); the routines that take one put
+/// its bounds in order first.
 struct TRect {
+  /// Bounds of the rectangle.
+  ///@{
   int32_t left = 0;
   int32_t top = 0;
   int32_t right = 0;
   int32_t bottom = 0;
+  ///@}
 };
 
 /// True when Lo <= x <= Hi (Lo and Hi exchanged first if Lo > Hi). NaN
@@ -201,16 +210,22 @@ struct TRect {
 NUMBRA_EXPORT bool WithinBounds(double x, double Lo, double Hi) noexcept;
 /// x clamped into Lo..Hi (Lo and Hi exchanged first if Lo > Hi); NaN x is
 /// returned as it is.
+///@{
 NUMBRA_EXPORT double ConfineValue(double x, double Lo, double Hi) noexcept;
 NUMBRA_EXPORT float ConfineValue(float x, float Lo, float Hi) noexcept;
 NUMBRA_EXPORT int32_t ConfineValue(int32_t x, int32_t Lo, int32_t Hi) noexcept;
+///@}
 /// True when P lies inside R or on its border (the bounds of R are put in
 /// order first, so either corner order works).
+///@{
 NUMBRA_EXPORT bool WithinRect(const TPointDouble& P, const TRectDouble& R) noexcept;
 NUMBRA_EXPORT bool WithinRect(const TPoint& P, const TRect& R) noexcept;
+///@}
 /// Moves P into R (bounds put in order first); true when P was moved.
+///@{
 NUMBRA_EXPORT bool ConfinePointToRect(TPointDouble& P, const TRectDouble& R) noexcept;
 NUMBRA_EXPORT bool ConfinePointToRect(TPoint& P, const TRect& R) noexcept;
+///@}
 /// Distance of P from R in whole units: 0 inside or on the border; straight
 /// above, below or beside R the distance to the nearest side; otherwise the
 /// distance to the nearest corner, rounded (halves to even). The bounds of R
@@ -219,14 +234,20 @@ NUMBRA_EXPORT bool ConfinePointToRect(TPoint& P, const TRect& R) noexcept;
 NUMBRA_EXPORT int32_t DistFromRect(const TPoint& P, const TRect& R) noexcept;
 /// Euclidean distance of two points, computed without overflow or underflow
 /// of the squares.
+///@{
 NUMBRA_EXPORT double EuclideanDistance(const TPointDouble& P1, const TPointDouble& P2) noexcept;
 NUMBRA_EXPORT double EuclideanDistance(double x1, double y1, double x2, double y2) noexcept;
+///@}
 /// b if b < a, else a (so a NaN b gives a).
+///@{
 NUMBRA_EXPORT double Min(double a, double b) noexcept;
 NUMBRA_EXPORT int32_t Min(int32_t a, int32_t b) noexcept;
+///@}
 /// a if a >= b, else b (so a NaN a gives b).
+///@{
 NUMBRA_EXPORT double Max(double a, double b) noexcept;
 NUMBRA_EXPORT int32_t Max(int32_t a, int32_t b) noexcept;
+///@}
 /// -1 for x < 0, else 1 (also for 0 and NaN).
 NUMBRA_EXPORT double Signum(double x) noexcept;
 
@@ -314,6 +335,7 @@ class NUMBRA_EXPORT TKahanSum : public TComponent {
 
   /// Running compensation: the part of the addends not yet in FSum, negated.
   double cps = 0.0;
+  /// The compensated sum so far (Sum()).
   double FSum = 0.0;
 };
 
@@ -397,19 +419,24 @@ NUMBRA_EXPORT void InsertIntoArray(void* Data, int32_t N, TVarKind Kind, const v
 NUMBRA_EXPORT double QuickSelect(std::span<double> Data, int32_t k, int32_t Lo, int32_t Hi);
 
 /// Exchanges the two values.
+///@{
 NUMBRA_EXPORT void ExChange(int32_t& A, int32_t& B) noexcept;
 NUMBRA_EXPORT void ExChange(uint8_t& A, uint8_t& B) noexcept;
 NUMBRA_EXPORT void ExChange(float& A, float& B) noexcept;
 NUMBRA_EXPORT void ExChange(double& A, double& B) noexcept;
 NUMBRA_EXPORT void ExChange(long double& A, long double& B) noexcept;
+///@}
 /// Exchanges the two strings' contents without copying the characters.
 NUMBRA_EXPORT void ExChange(std::string& A, std::string& B) noexcept;
+/// Exchanges the two values.
+///@{
 NUMBRA_EXPORT void ExChange(bool& A, bool& B) noexcept;
 NUMBRA_EXPORT void ExChange(wchar_t& A, wchar_t& B) noexcept;
 NUMBRA_EXPORT void ExChange(uint16_t& A, uint16_t& B) noexcept;
 NUMBRA_EXPORT void ExChange(int8_t& A, int8_t& B) noexcept;
 NUMBRA_EXPORT void ExChange(uint32_t& A, uint32_t& B) noexcept;
 NUMBRA_EXPORT void ExChange(int64_t& A, int64_t& B) noexcept;
+///@}
 /// Exchanges Size bytes at P1 and P2, one byte after the other (overlapping
 /// blocks give the result of that byte order). Size 0 or a null pointer:
 /// nothing.
@@ -494,10 +521,12 @@ NUMBRA_EXPORT std::string Roman(int32_t Value);
 
 /// x with its bytes in reverse order (a double may come back as any bit
 /// pattern, NaNs included; it is returned unchanged bit for bit).
+///@{
 NUMBRA_EXPORT double ConvertEndian(double x) noexcept;
 NUMBRA_EXPORT float ConvertEndian(float x) noexcept;
 NUMBRA_EXPORT uint16_t ConvertEndian(uint16_t x) noexcept;
 NUMBRA_EXPORT int32_t ConvertEndian(int32_t x) noexcept;
+///@}
 
 /// Angle text; Decimals clamped to 0..8.
 /// - dfDecDeg: fixed-point degrees and "°": "12.50°".

@@ -150,7 +150,9 @@ class NUMBRA_EXPORT TCurveFit : public TComponent {
   // ---- data ---------------------------------------------------------------
   /// Empties the object: sums 0, no points, every element of FData 0
   /// (capacity kept), MinX/MinY the largest finite double and MaxX/MaxY its
-  /// negative, no domain flags. Keeps the cache flags and spline settings.
+  /// negative, no domain flags. Keeps the spline settings; the cached
+  /// spline and rank results are marked stale (they described the
+  /// discarded points).
   void Init();
   /// Adds the point (x, y) to the running sums and stores it as point
   /// NumData() + 1; the storage grows by 1000 rows when full. Marks the
@@ -256,7 +258,10 @@ class NUMBRA_EXPORT TCurveFit : public TComponent {
   /// (FKendallTies1) or in x only (FKendallTies2) over all pairs i < j (only
   /// for 3 or more points; else all 0), and marks the counts current. The
   /// counts are 64-bit, so any number of points counts without overflow.
-  /// Cost: n (n - 1) / 2 pair tests.
+  /// Cost: n (n - 1) / 2 pair tests. Each row adds one progress step
+  /// (ProcStat, MathFeedBackProc); when AbortMathProc is set at such a step
+  /// the counting stops with all counts 0 and still stale (so tau, gamma
+  /// and p read 0). Does not clear AbortMathProc.
   void BasicRankCounts();
   /// Kendall's tau-b (C - D) / sqrt((C + D + T1) (C + D + T2)) from the pair
   /// counts (recounted when stale), and in p the two-sided normal
@@ -400,29 +405,67 @@ class NUMBRA_EXPORT TCurveFit : public TComponent {
   int32_t ImportASC(const std::string& FName);
 
  protected:
-  double sumx = 0, sumy = 0, sumxq = 0, sumyq = 0, sumDiff = 0, SumDiffq = 0, sumxy = 0;
-  double sumx2y = 0, sumxy2 = 0, sumx3 = 0, sumy3 = 0, sumx4 = 0, sumy4 = 0;
-  double sum1byy = 0, sum1byxy = 0, sum1byyq = 0, sumxbyy = 0, sumybyx = 0, sum1byx = 0;
-  double sum1byxq = 0, sumlnx = 0, sumlnxlny = 0, sumlnxq = 0, sumylny = 0, sumylnx = 0;
-  double sumxlnx = 0, sumlnxbyy = 0, sumlnybyx = 0, sumlny = 0, sumlnyq = 0, sumxlny = 0;
-  double sumxqlny = 0, sumyqlnx = 0;
-  int32_t FNumData = 0;
-  double FMinX = 0, FMaxX = 0, FMinY = 0, FMaxY = 0;
-  bool FNatural1 = true, FNaturalN = true;
-  double FY1Dash = 0, FYNDash = 0;
+  // Running sums over the stored points; a reciprocal of a value of
+  // magnitude <= 1e-30 counts as uc_MaxReal (and sets a domain flag).
+  double sumx = 0;  ///< sum x
+  double sumy = 0;  ///< sum y
+  double sumxq = 0;  ///< sum x^2
+  double sumyq = 0;  ///< sum y^2
+  double sumDiff = 0;  ///< sum (x - y)
+  double SumDiffq = 0;  ///< sum (x - y)^2
+  double sumxy = 0;  ///< sum x y
+  double sumx2y = 0;  ///< sum x^2 y
+  double sumxy2 = 0;  ///< sum x y^2
+  double sumx3 = 0;  ///< sum x^3
+  double sumy3 = 0;  ///< sum y^3
+  double sumx4 = 0;  ///< sum x^4
+  double sumy4 = 0;  ///< sum y^4
+  double sum1byy = 0;  ///< sum 1/y
+  double sum1byxy = 0;  ///< sum 1/(x y)
+  double sum1byyq = 0;  ///< sum 1/y^2
+  double sumxbyy = 0;  ///< sum x/y
+  double sumybyx = 0;  ///< sum y/x
+  double sum1byx = 0;  ///< sum 1/x
+  double sum1byxq = 0;  ///< sum 1/x^2
+  double sumlnx = 0;  ///< sum ln x
+  double sumlnxlny = 0;  ///< sum ln x ln y
+  double sumlnxq = 0;  ///< sum (ln x)^2
+  double sumylny = 0;  ///< sum y ln y
+  double sumylnx = 0;  ///< sum y ln x
+  double sumxlnx = 0;  ///< sum x ln x
+  double sumlnxbyy = 0;  ///< sum (ln x)/y
+  double sumlnybyx = 0;  ///< sum (ln y)/x
+  double sumlny = 0;  ///< sum ln y
+  double sumlnyq = 0;  ///< sum (ln y)^2
+  double sumxlny = 0;  ///< sum x ln y
+  double sumxqlny = 0;  ///< sum x^2 ln y
+  double sumyqlnx = 0;  ///< sum y^2 ln x
+  int32_t FNumData = 0;  ///< number of stored points
+  double FMinX = 0;      ///< smallest x entered since Init
+  double FMaxX = 0;      ///< largest x entered since Init
+  double FMinY = 0;      ///< smallest y entered since Init
+  double FMaxY = 0;      ///< largest y entered since Init
+  bool FNatural1 = true;  ///< natural left end of the cubic spline
+  bool FNaturalN = true;  ///< natural right end of the cubic spline
+  double FY1Dash = 0;     ///< left end derivative of a clamped spline
+  double FYNDash = 0;     ///< right end derivative of a clamped spline
+  /// State of the quoted-name parser while reading ASC names.
   corvel::TQuotedStrState FVNState = corvel::TQuotedStrState::qsStart;
-  std::string FVNName;
-  TCurveFitErrors FErrIndic;
+  std::string FVNName;     ///< name being parsed while reading ASC names
+  TCurveFitErrors FErrIndic;  ///< domain flags collected by the sums
   /// Working data of the cubic spline: second derivatives, knots and knot
   /// values (plain arrays: nothing outside the object reads them).
   std::vector<double> Spl2Deriv, SplSortedX, SplSortedY;
-  std::unique_ptr<TMatrix> FData;
-  bool FSplineValid = false;
-  double FPSplineSmooth = 0.5;
-  double FPSplineFQ = 0;
-  bool FPenSplineValid = false;
-  bool FKendallValid = false;
-  int64_t FKendallConcord = 0, FKendallDiscord = 0, FKendallTies1 = 0, FKendallTies2 = 0;
+  std::unique_ptr<TMatrix> FData;  ///< the points: column 1 x, column 2 y, row i point i
+  bool FSplineValid = false;       ///< the cubic spline data are current
+  double FPSplineSmooth = 0.5;     ///< smoothing factor of the smoothed spline
+  double FPSplineFQ = 0;           ///< fit quality of the smoothed spline
+  bool FPenSplineValid = false;    ///< the smoothed spline data are current
+  bool FKendallValid = false;      ///< the pair counts are current
+  int64_t FKendallConcord = 0;     ///< concordant pairs
+  int64_t FKendallDiscord = 0;     ///< discordant pairs
+  int64_t FKendallTies1 = 0;       ///< pairs tied in y only
+  int64_t FKendallTies2 = 0;       ///< pairs tied in x only
 
   /// Adds the contribution of (x, y) to the running sums and extremes
   /// (sets domain flags).

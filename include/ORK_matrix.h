@@ -57,10 +57,13 @@ enum class TDistMode : uint8_t { dmJaccard, dmManhattan, dmEuclid, dmEuclidSqr, 
 
 /// Display names of the distance modes, indexed by TDistMode (or its ordinal).
 struct TDistModeIds {
+  /// One name per mode, in the order of TDistMode.
   std::string_view Names[6];
+  /// Name of Mode.
   [[nodiscard]] constexpr std::string_view operator[](TDistMode Mode) const noexcept {
     return Names[static_cast<std::size_t>(Mode)];
   }
+  /// Name of the mode with ordinal Ordinal (0..5; not checked).
   [[nodiscard]] constexpr std::string_view operator[](std::size_t Ordinal) const noexcept {
     return Names[Ordinal];
   }
@@ -122,8 +125,10 @@ class NUMBRA_EXPORT TMatrix : public TComponent {
   void SetNRows(int32_t n);
   /// Free identifier of the data set (kept by Assign and the binary and XML
   /// forms; ignored by Clone and CRCofData).
+  ///@{
   [[nodiscard]] const std::string& DataID() const noexcept { return FDataID; }
   void SetDataID(std::string Value) { FDataID = std::move(Value); }
+  ///@}
 
   /// Output precision setting ix: the first value for ix < 2, else the
   /// second. After construction 15 and -1.
@@ -303,8 +308,10 @@ class NUMBRA_EXPORT TMatrix : public TComponent {
   /// region of more than 2^27 elements or more than the stream holds, or a
   /// region or size that is refused. On success the stream stands after the
   /// block.
+  ///@{
   bool LoadFromStream(TMemoryStream* InStream, bool AdjustMatrixSize);
   bool LoadFromStream(TFileStream* InStream, bool AdjustMatrixSize);
+  ///@}
 
   // ---- binary file form -------------------------------------------------
   // Layout, little-endian: the 8 bytes "NUMBRAMX"; the format version (32
@@ -741,9 +748,13 @@ class NUMBRA_EXPORT TMatrix : public TComponent {
     if (OnSortExchange) OnSortExchange(this, ExchgWhat, Index1, Index2, First, Last);
   }
 
+  /// Number of columns (NrOfColumns()).
   int32_t FNCol = 1;
+  /// Number of rows (NrOfRows()).
   int32_t FNRow = 1;
+  /// DataID().
   std::string FDataID;
+  /// The two precision settings (see SetFPrecis).
   std::array<int32_t, 2> FPrecis{15, -1};
   /// The elements, column by column; max(FNCol, 1) x max(FNRow, 1).
   std::vector<double> Mat;

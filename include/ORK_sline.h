@@ -17,14 +17,17 @@ NUMBRA_DECLARE_EXCEPTION(EORKSLineError, Exception);
 /// Angles are in radians. No change event.
 class NUMBRA_EXPORT TSLine : public TComponent {
  public:
+  /// A line owned by AOwner (nullptr: none): the x axis, SubstituteInf false.
   explicit TSLine(TComponent* AOwner = nullptr);
   ~TSLine() override;
 
   // ---- parameters ------------------------------------------------------------
   /// A, B, C (properties ParA, ParB, ParC).
+  ///@{
   [[nodiscard]] double ParA() const noexcept { return FParA; }
   [[nodiscard]] double ParB() const noexcept { return FParB; }
   [[nodiscard]] double ParC() const noexcept { return FParC; }
+  ///@}
   /// A = v; raises EORKSLineError "parameter A and B must not both be zero"
   /// (A unchanged) when v = 0 and B = 0.
   void SetParA(double v);
@@ -35,6 +38,7 @@ class NUMBRA_EXPORT TSLine : public TComponent {
   /// When true, CalcY and CalcX divide by 1E-100 instead of a zero B or A
   /// (property SubstituteInf).
   [[nodiscard]] bool SubstituteInf() const noexcept { return FSubstInf; }
+  /// Sets SubstituteInf().
   void SetSubstituteInf(bool v) noexcept { FSubstInf = v; }
 
   // ---- setting the line ---------------------------------------------------------
@@ -65,9 +69,11 @@ class NUMBRA_EXPORT TSLine : public TComponent {
   /// Angle of the direction vector (B, -A) in [0, 2 pi) (property Direction).
   [[nodiscard]] double GetDirect() const noexcept;
   /// Convenience readers of the properties Slope, Intercept, Direction.
+  ///@{
   [[nodiscard]] double Slope() const { return GetSlope(); }
   [[nodiscard]] double Intercept() const { return GetIntercept(); }
   [[nodiscard]] double Direction() const noexcept { return GetDirect(); }
+  ///@}
   /// y of the point with abscissa x: (-x A - C) / B. B = 0: with
   /// SubstituteInf the division is by 1E-100 (a huge value of the right sign,
   /// 0 when the numerator is 0), without it raises EORKSLineError "cannot
@@ -114,9 +120,13 @@ class NUMBRA_EXPORT TSLine : public TComponent {
  protected:
   void AssignTo(TPersistent* Dest) override;
 
+  /// A, B and C of the line A x + B y + C = 0.
+  ///@{
   double FParA = 0.0;
   double FParB = 1.0;
   double FParC = 0.0;
+  ///@}
+  /// SubstituteInf().
   bool FSubstInf = false;
 };
 

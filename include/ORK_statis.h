@@ -61,10 +61,13 @@ enum class TtTestVersion : uint8_t { ttPaired, ttHomoScedastic, ttHeteroScedasti
 /// The numeric values of the TSignifLevelEx levels, indexed by the level
 /// (or by its ordinal 0..8).
 struct TNumericSigLevels {
+  /// One value per level, in the order of TSignifLevelEx.
   double Values[9];
+  /// Value of Level.
   [[nodiscard]] constexpr double operator[](TSignifLevelEx Level) const noexcept {
     return Values[static_cast<std::size_t>(Level)];
   }
+  /// Value of the level with ordinal Ordinal (0..8; not checked).
   [[nodiscard]] constexpr double operator[](std::size_t Ordinal) const noexcept {
     return Values[Ordinal];
   }

@@ -131,8 +131,10 @@ class NUMBRA_EXPORT TVector : public TComponent {
   /// false, no element read. Otherwise each element Low..High is read and
   /// stored through SetVal; a failed read makes the result false and skips
   /// the element. OnChange fires at the end.
+  ///@{
   bool LoadFromStream(TMemoryStream* InStream, bool AdjustVectorSize);
   bool LoadFromStream(TFileStream* InStream, bool AdjustVectorSize);
+  ///@}
 
   // ---- text file form ---------------------------------------------------
   /// Writes "First Last" and then one element per line, lines ending in CR
@@ -254,8 +256,10 @@ class NUMBRA_EXPORT TVector : public TComponent {
   /// Element-wise sum / difference with OtherVec, then OnChange. Null does
   /// nothing; different counts raise "Component "<Name>": vectors have
   /// different dimensions".
+  ///@{
   void Add(const TVector* OtherVec);
   void Subtract(const TVector* OtherVec);
+  ///@}
 
   // ---- searching ----------------------------------------------------------
   /// Index of the range element nearest to value (first one on ties; NaN
@@ -320,8 +324,11 @@ class NUMBRA_EXPORT TVector : public TComponent {
   void SkewKurtIntern(int32_t LowElem, int32_t HighElem, double& Skewness, double& Kurtosis,
                       int32_t& NumData) const noexcept;
 
+  /// Number of elements (NrOfElem()).
   int32_t FNElem = 1;
+  /// IsEmpty().
   bool FIsEmpty = true;
+  /// The elements (element i at index i - 1).
   std::vector<double> FVec;
 
  private:
@@ -339,37 +346,53 @@ class NUMBRA_EXPORT TVector : public TComponent {
 /// doubles.
 class NUMBRA_EXPORT TIntVector : public TComponent {
  public:
+  /// A vector of one element, 0, IsEmpty() true, owned by AOwner (nullptr: none).
   explicit TIntVector(TComponent* AOwner = nullptr);
   ~TIntVector() override;
 
+  /// Fired after the elements changed (sender: this vector).
   TNotifyEvent OnChange;
+  /// Fired for each exchange a sort makes (see TVector::OnSortExchange).
   TSortExchgEvent OnSortExchange;
 
+  /// Number of elements.
   [[nodiscard]] int32_t NrOfElem() const noexcept { return FNElem; }
+  /// True until an element has been written (see TVector::IsEmpty).
   [[nodiscard]] bool IsEmpty() const noexcept { return FIsEmpty; }
+  /// The elements (element i at index i - 1).
   [[nodiscard]] std::span<const int32_t> Values() const noexcept { return FVec; }
+  /// Element Elem (1..NrOfElem()); 0 outside.
   [[nodiscard]] int32_t GetVal(int32_t Elem) const noexcept {
     return (Elem >= 1 && Elem <= FNElem) ? FVec[static_cast<std::size_t>(Elem) - 1] : 0;
   }
+  /// Stores Value at Elem (1..NrOfElem()) and fires OnChange; ignored outside.
   void SetVal(int32_t Elem, int32_t Value) {
     if (Elem < 1 || Elem > FNElem) return;
     FVec[static_cast<std::size_t>(Elem) - 1] = Value;
     FIsEmpty = false;
     Changed();
   }
+  /// Same as GetVal.
   [[nodiscard]] int32_t Elem(int32_t I) const noexcept { return GetVal(I); }
+  /// As TVector::MakeValidElemRange.
   void MakeValidElemRange(int32_t& LowElem, int32_t& HighElem) const noexcept;
 
+  /// As TVector::Resize.
   bool Resize(int32_t NE);
   /// NrOfElem setter.
   void SetIntVecSize(int32_t NE);
+  /// As TVector::Clone.
   void Clone(const TIntVector* VecSource);
+  /// As TVector::CopyFrom.
   void CopyFrom(const TIntVector* VecSource, int32_t SourceElemLo, int32_t SourceElemHi,
                 int32_t DestElem);
+  /// As TVector::Fill.
   void Fill(int32_t value);
+  /// As TVector::Clear.
   void Clear();
   /// Euclidean length (squares formed in floating point).
   [[nodiscard]] double CalcVecLeng() const noexcept;
+  /// Same as CalcVecLeng().
   [[nodiscard]] double Leng() const noexcept { return CalcVecLeng(); }
   /// 32 upper-case hexadecimal digits: four CRC-32 accumulators, one per
   /// byte of the 32-bit elements (least significant first).
@@ -377,10 +400,12 @@ class NUMBRA_EXPORT TIntVector : public TComponent {
 
   /// Stream form: as TVector's, but the bounds and every element are 4-byte
   /// little-endian integers (corvel's WriteLongintToStream).
+  ///@{
   void SaveToStream(TMemoryStream*& OutStream, int32_t LowElem, int32_t HighElem) const;
   void SaveToStream(TFileStream* OutStream, int32_t LowElem, int32_t HighElem) const;
   bool LoadFromStream(TMemoryStream* InStream, bool AdjustVectorSize);
   bool LoadFromStream(TFileStream* InStream, bool AdjustVectorSize);
+  ///@}
   /// Text form: the header line "First Last", then one plain decimal integer
   /// per line (CR LF). Range handling and result as TVector::StoreOnFile.
   bool StoreOnFile(int32_t FirstElem, int32_t LastElem, const std::string& FileName) const;
@@ -393,20 +418,30 @@ class NUMBRA_EXPORT TIntVector : public TComponent {
   // ---- statistics (see TVector) -------------------------------------------
   /// 32-bit wrapping sum of the range.
   [[nodiscard]] int32_t Sum(int32_t LowElem, int32_t HighElem) const noexcept;
+  /// As TVector::MeanVar.
   void MeanVar(int32_t LowElem, int32_t HighElem, double& Mean, double& Variance) const noexcept;
+  /// As TVector::SkewKurt.
   void SkewKurt(int32_t LowElem, int32_t HighElem, double& Skewness,
                 double& Kurtosis) const noexcept;
+  /// As TVector::SkewKurtSample.
   void SkewKurtSample(int32_t LowElem, int32_t HighElem, double& Skewness,
                       double& Kurtosis) const noexcept;
+  /// As TVector::GeometricMean.
   [[nodiscard]] double GeometricMean(int32_t LowElem, int32_t HighElem) const;
+  /// As TVector::HarmonicMean.
   [[nodiscard]] double HarmonicMean(int32_t LowElem, int32_t HighElem) const;
   /// Start values 2147483647 and -2147483647 (so a vector of only
   /// -2147483648 reports Maximum -2147483647 and MaxIx 0).
+  ///@{
   void MinMax(int32_t LowElem, int32_t HighElem, int32_t& Minimum, int32_t& Maximum) const noexcept;
   void MinMax(int32_t LowElem, int32_t HighElem, int32_t& Minimum, int32_t& Maximum, int32_t& MinIx,
               int32_t& MaxIx) const noexcept;
+  ///@}
+  /// As TVector::Mode.
   [[nodiscard]] int32_t Mode(int32_t LowElem, int32_t HighElem) const;
+  /// As TVector::Quartiles.
   bool Quartiles(int32_t LowElem, int32_t HighElem, double& Q1, double& Q2, double& Q3) const;
+  /// As TVector::Percentile.
   [[nodiscard]] double Percentile(double prob, int32_t LowElem, int32_t HighElem) const;
   /// Integer histogram: BinWidth below 1 becomes 1; NBins = |LastBin -
   /// FirstBin + 1| div BinWidth; a value below FirstBin is underflow, one at
@@ -419,38 +454,56 @@ class NUMBRA_EXPORT TIntVector : public TComponent {
                  int32_t BinWidth, TIntVector* Histo, int32_t& Underflow, int32_t& Overflow,
                  int32_t& MaxCnt) const;
 
+  /// As TVector::DotProduct.
   [[nodiscard]] int32_t DotProduct(const TIntVector* OtherVec) const;
+  /// As TVector::Correlate.
   [[nodiscard]] int32_t Correlate(const TIntVector* OtherVec, int32_t ElemShift) const noexcept;
+  /// As TVector::PearsonCorrCoeff.
   [[nodiscard]] double PearsonCorrCoeff(const TIntVector* OtherVec) const noexcept;
+  /// As TVector::EuclideanDistance.
   [[nodiscard]] double EuclideanDistance(const TIntVector* OtherVec) const;
+  /// As TVector::Add.
   void Add(const TIntVector* OtherVec);
+  /// As TVector::Subtract.
   void Subtract(const TIntVector* OtherVec);
   /// Index of the element nearest to value (differences compared as
   /// doubles; first one on ties).
   [[nodiscard]] int32_t Find(int32_t LowElem, int32_t HighElem, int32_t value) const noexcept;
+  /// As TVector::FindInSortedVector.
   [[nodiscard]] int32_t FindInSortedVector(bool Ascending, int32_t Value) const noexcept;
+  /// As TVector::SMult.
   void SMult(int32_t scalar);
+  /// As TVector::AbsVal.
   void AbsVal();
+  /// As TVector::Mirror.
   void Mirror();
+  /// As TVector::SortElems.
   void SortElems(bool Ascending, int32_t RangeFirst, int32_t RangeLast);
+  /// As TVector::ShuffleElems.
   void ShuffleElems();
 
   void Assign(TPersistent* Source) override;
 
  protected:
   void AssignTo(TPersistent* Dest) override;
+  /// Fires OnChange (when assigned).
   void Changed() {
     if (OnChange) OnChange(this);
   }
+  /// Fires OnSortExchange (when assigned).
   void SortExchange(uint8_t ExchgWhat, int32_t Index1, int32_t Index2, int32_t First,
                     int32_t Last) {
     if (OnSortExchange) OnSortExchange(this, ExchgWhat, Index1, Index2, First, Last);
   }
+  /// As TVector::SkewKurtIntern.
   void SkewKurtIntern(int32_t LowElem, int32_t HighElem, double& Skewness, double& Kurtosis,
                       int32_t& NumData) const noexcept;
 
+  /// Number of elements.
   int32_t FNElem = 1;
+  /// The elements (element i at index i - 1).
   std::vector<int32_t> FVec;
+  /// IsEmpty().
   bool FIsEmpty = true;
 
  private:

@@ -59,13 +59,17 @@ class NUMBRA_EXPORT TWavelet1D : public TComponent {
   /// family"; order and filters stay.
   void SetOrder(int32_t K);
   /// The low-pass (scaling) and high-pass (wavelet) filters, 2K taps each.
+  ///@{
   [[nodiscard]] std::span<const double> CoeffsLP() const noexcept { return FCoeffsLP; }
   [[nodiscard]] std::span<const double> CoeffsHP() const noexcept { return FCoeffsHP; }
+  ///@}
   /// Signal extension mode (property SignalExtMode).
   [[nodiscard]] TWLSigExtMode SignalExtMode() const noexcept { return FWLSigExtMode; }
+  /// Sets the signal extension mode.
   void SetSigExtMode(TWLSigExtMode m) noexcept { FWLSigExtMode = m; }
   /// Wavelet family (property WaveletFamily).
   [[nodiscard]] TWaveletFamily WaveletFamily() const noexcept { return FWaveletFam; }
+  /// Sets the wavelet family.
   void SetWaveletFam(TWaveletFamily f) noexcept { FWaveletFam = f; }
 
   // ---- data ----------------------------------------------------------------
@@ -80,8 +84,10 @@ class NUMBRA_EXPORT TWavelet1D : public TComponent {
   }
   /// The N values for bulk access (element ix at index ix - 1); the size
   /// cannot be changed through it. Valid until the next SetNumData.
+  ///@{
   [[nodiscard]] std::span<double> Values() noexcept { return FData; }
   [[nodiscard]] std::span<const double> Values() const noexcept { return FData; }
+  ///@}
   /// Every element 0.
   void Clear() noexcept;
 
@@ -119,12 +125,19 @@ class NUMBRA_EXPORT TWavelet1D : public TComponent {
  protected:
   void AssignTo(TPersistent* Dest) override;
 
+  /// Number of values N (see SetNumData).
   int32_t FNumData = 256;
+  /// The signal or its coefficients, element ix at index ix - 1.
   std::vector<double> FData;
+  /// Filter order K.
   int32_t FOrder = 2;
+  /// Low-pass (scaling) filter, 2K taps.
   std::vector<double> FCoeffsLP;
+  /// High-pass (wavelet) filter, 2K taps.
   std::vector<double> FCoeffsHP;
+  /// Signal extension mode.
   TWLSigExtMode FWLSigExtMode = TWLSigExtMode::wseWrap;
+  /// Wavelet family.
   TWaveletFamily FWaveletFam = TWaveletFamily::wlfDaubechies;
 
  private:

@@ -3,8 +3,6 @@
 #include "cli.h"
 #include "numbra.h"
 
-#include <iostream>
-
 namespace numbra_cli {
 // Defined in cmd_matrix.cpp.
 void LoadMatrixFile(const std::string& File, bool AsTable, numbra::TMatrix& M);
@@ -17,24 +15,24 @@ int RunInvert(const std::vector<std::string>& Words) {
   const Args a = ParseArgs(Words, {"--out"}, {"--autodetect"});
   if (a.positional.size() != 1)
     throw CliError("usage: numbra invert FILE [--out FILE] [--autodetect]");
+  LongTask task("invert");
+  task.Phase("reading");
   numbra::TMatrix m;
   LoadMatrixFile(a.positional[0], a.Has("--autodetect"), m);
+  task.Check();
   if (m.NrOfColumns() != m.NrOfRows() || m.NrOfColumns() == 0)
     throw CliError("the matrix is not square (" + std::to_string(m.NrOfColumns()) + " columns, " +
                    std::to_string(m.NrOfRows()) + " rows)");
-  if (!m.Invert()) throw CliError("the matrix is singular (or not finite): no inverse");
+  // Invert reports 2n progress steps and stops (false) after Ctrl-C.
+  task.Phase("inverting", 2.0 * m.NrOfColumns());
+  const bool inverted = m.Invert();
+  task.Check();
+  if (!inverted) throw CliError("the matrix is singular (or not finite): no inverse");
   if (a.Has("--out")) {
-    m.SetFPrecis(1, 0);  // every double exactly
-    m.SetFPrecis(2, -1);
-    if (!m.StoreOnFile(0, 0, 0, 0, a.Get("--out")))
-      throw CliError("cannot write \"" + a.Get("--out") + "\"");
+    WriteOutputFile(a.Get("--out"), [&](const std::string& tmp) { StoreMatrixText(m, tmp, task); });
     return 0;
   }
-  for (int32_t r = 1; r <= m.NrOfRows(); ++r) {
-    for (int32_t c = 1; c <= m.NrOfColumns(); ++c)
-      std::cout << (c > 1 ? " " : "") << FormatDouble(m.GetVal(c, r));
-    std::cout << "\n";
-  }
+  PrintMatrix(m, task);
   return 0;
 }
 

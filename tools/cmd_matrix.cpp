@@ -46,21 +46,29 @@ int RunMatrix(const std::vector<std::string>& Words) {
   using numbra::TNormType;
   const Args a = ParseArgs(Words, {}, {"--autodetect"});
   if (a.positional.size() != 1) throw CliError("usage: numbra matrix FILE [--autodetect]");
+  LongTask task("matrix");
+  task.Phase("reading");
   numbra::TMatrix m;
   LoadMatrixFile(a.positional[0], a.Has("--autodetect"), m);
+  task.Check();
   const bool square = m.NrOfColumns() == m.NrOfRows();
   const std::string na = "n/a (not square)";
   std::string spectral = na;
   if (square) {
+    task.Phase("spectral norm");
     try {
       spectral = FormatDouble(m.Norm(TNormType::ntSpectral));
     } catch (const numbra::EORKMatrixError&) {
+      task.Check();  // an aborted iteration raises the same error
       spectral = "n/a (eigenvalue iteration did not converge)";
     }
+    task.Check();
   }
   numbra::TMatrix inverse;
   inverse.Assign(&m);
+  task.Phase("inverting", 2.0 * m.NrOfColumns());
   const bool invertible = square && m.NrOfColumns() > 0 && inverse.Invert();
+  task.Check();
   std::cout << "size:             " << m.NrOfColumns() << " columns x " << m.NrOfRows() << " rows\n"
             << "determinant:      " << (square ? FormatDouble(m.Determinant()) : na) << "\n"
             << "trace:            " << (square ? FormatDouble(m.Trace()) : na) << "\n"

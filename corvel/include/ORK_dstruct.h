@@ -21,6 +21,7 @@ CORVEL_EXPORT uint32_t CalcNextCRC32(uint8_t Byte, uint32_t Crc) noexcept;
 /// nothing. Cost: one bit per element, operations word-parallel.
 class CORVEL_EXPORT TBitFld : public TComponent {
  public:
+  /// A bit field owned by AOwner (nullptr: none); Size() 0, bit 0 false.
   explicit TBitFld(TComponent* AOwner = nullptr);
   ~TBitFld() override;
 
@@ -28,6 +29,7 @@ class CORVEL_EXPORT TBitFld : public TComponent {
   /// Bits kept by the new size keep their values, new bits are false.
   /// A negative N is ignored.
   void SetSize(int32_t N);
+  /// N of the last SetSize: bits 0..Size() are valid.
   [[nodiscard]] int32_t Size() const noexcept { return size_; }
   /// Bit Index (0..Size()); false outside.
   [[nodiscard]] bool GetBit(int32_t Index) const noexcept;

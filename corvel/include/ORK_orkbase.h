@@ -24,6 +24,8 @@ CORVEL_DECLARE_EXCEPTION(EORKError, Exception);
 extern CORVEL_EXPORT std::atomic<double> ProcStat;
 /// Called with the new ProcStat after each step; empty means none.
 using TMathFeedBackProc = std::function<void(double ProcStat)>;
+/// The handler StepProcStat calls; empty by default. Process-wide and
+/// unguarded: the host sets it (the numbra tool shows progress through it).
 extern CORVEL_EXPORT TMathFeedBackProc MathFeedBackProc;
 /// Abort flag: loops that can be stopped test it once per outer step and
 /// leave with their failure result when it is true. Safe to set from another
@@ -36,16 +38,24 @@ CORVEL_EXPORT void StepProcStat();
 
 // ---- arrays and geometry ------------------------------------------------
 
+/// Array of doubles (index 0 first).
 using TDoubleArray = std::vector<double>;
+/// Array of 32-bit signed integers (index 0 first).
 using TIntArray = std::vector<int32_t>;
+/// Array of double arrays (rows, each of its own length).
 using TDouble2DArray = std::vector<std::vector<double>>;
 
+/// Point in the plane with double coordinates.
 struct TPointDouble {
+  /// x coordinate.
   double x = 0.0;
+  /// y coordinate.
   double y = 0.0;
 };
+/// Array of points (index 0 first).
 using TPDblArray = std::vector<TPointDouble>;
 
+/// Axis-parallel rectangle with double coordinates.
 struct TRectDouble {
   double left = 0.0;    ///< left x
   double top = 0.0;     ///< top y

@@ -16,13 +16,17 @@
 namespace corvel {
 
 /// Writes Value at the stream's position (nothing for a null stream).
+///@{
 CORVEL_EXPORT void WriteLongintToStream(TStream* Stream, int32_t Value);
 CORVEL_EXPORT void WriteExtendedToStream(TStream* Stream, long double Value);
+///@}
 /// Reads a value written by the matching writer. Error is set to true (and 0
 /// returned) when the stream is null or ends before the value is complete;
 /// otherwise it is set to false.
+///@{
 CORVEL_EXPORT int32_t ReadLongintFromStream(TStream* Stream, bool& Error);
 CORVEL_EXPORT long double ReadExtendedFromStream(TStream* Stream, bool& Error);
+///@}
 
 /// Byte width of a streamed floating value.
 inline constexpr int kStreamedExtendedBytes = 16;

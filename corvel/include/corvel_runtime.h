@@ -27,12 +27,17 @@ namespace corvel {
 /// English message only; what() returns the same text as Message().
 class CORVEL_EXPORT Exception : public std::exception {
  public:
+  /// An exception with the message Msg, kept exactly as given.
   explicit Exception(std::string Msg);
   ~Exception() override;
+  /// Copies the message.
+  ///@{
   Exception(const Exception&) = default;
   Exception& operator=(const Exception&) = default;
+  ///@}
   /// The message text, exactly as raised.
   [[nodiscard]] const std::string& Message() const noexcept { return message_; }
+  /// The message (the same text as Message()).
   [[nodiscard]] const char* what() const noexcept override { return message_.c_str(); }
 
  private:
@@ -74,8 +79,12 @@ class CORVEL_EXPORT TObject {
  public:
   TObject() = default;
   virtual ~TObject();
+  /// Copyable; TObject itself holds no state.
+  ///@{
   TObject(const TObject&) = default;
   TObject& operator=(const TObject&) = default;
+  ///@}
+  /// Unqualified C++ class name of the dynamic type (e.g. "TMatrix").
   [[nodiscard]] virtual std::string ClassName() const;
 };
 
@@ -106,6 +115,7 @@ class CORVEL_EXPORT TPersistent : public TObject {
 /// one without an owner is an ordinary object.
 class CORVEL_EXPORT TComponent : public TPersistent {
  public:
+  /// A component owned by AOwner (nullptr: none), which deletes it with itself.
   explicit TComponent(TComponent* AOwner = nullptr);
   ~TComponent() override;
   TComponent(const TComponent&) = delete;
@@ -117,14 +127,18 @@ class CORVEL_EXPORT TComponent : public TPersistent {
   [[nodiscard]] TComponent* Owner() const noexcept { return owner_; }
   /// Name of the component; any text is accepted, the empty text included.
   [[nodiscard]] const std::string& Name() const noexcept { return name_; }
+  /// Sets Name() to NewName.
   void SetName(std::string NewName) { name_ = std::move(NewName); }
   /// Free integer for the host's use.
   [[nodiscard]] std::intptr_t Tag() const noexcept { return tag_; }
+  /// Sets Tag() to NewTag.
   void SetTag(std::intptr_t NewTag) noexcept { tag_ = NewTag; }
   /// Number of owned components, and owned component Index (0-based; nullptr
   /// outside 0..ComponentCount()-1).
+  ///@{
   [[nodiscard]] int32_t ComponentCount() const noexcept;
   [[nodiscard]] TComponent* Components(int32_t Index) const noexcept;
+  ///@}
   /// The first owned component with the given name (case-sensitive), or nullptr.
   [[nodiscard]] TComponent* FindComponent(const std::string& AName) const noexcept;
 
@@ -139,6 +153,7 @@ class CORVEL_EXPORT TComponent : public TPersistent {
 // Streams
 // ---------------------------------------------------------------------------
 
+/// Origin of TStream::Seek: the beginning, the current position or the end.
 enum class TSeekOrigin : uint8_t { soBeginning, soCurrent, soEnd };
 
 /// Abstract binary stream with a position.
@@ -152,11 +167,15 @@ class CORVEL_EXPORT TStream : public TObject {
   virtual int64_t Seek(int64_t Offset, TSeekOrigin Origin) = 0;
   /// Current position and total size in bytes.
   [[nodiscard]] int64_t Position() { return Seek(0, TSeekOrigin::soCurrent); }
+  /// Moves the position to Pos bytes from the beginning (clamped at 0).
   void SetPosition(int64_t Pos) { Seek(Pos, TSeekOrigin::soBeginning); }
+  /// Total size in bytes.
   [[nodiscard]] virtual int64_t Size();
   /// Read or write exactly Count bytes or raise EReadError / EWriteError.
+  ///@{
   void ReadBuffer(void* Buffer, int64_t Count);
   void WriteBuffer(const void* Buffer, int64_t Count);
+  ///@}
 };
 
 /// Stream held in memory (a byte vector); grows on write.
@@ -165,6 +184,7 @@ class CORVEL_EXPORT TMemoryStream : public TStream {
   int64_t Read(void* Buffer, int64_t Count) override;
   int64_t Write(const void* Buffer, int64_t Count) override;
   int64_t Seek(int64_t Offset, TSeekOrigin Origin) override;
+  /// Number of bytes held.
   [[nodiscard]] int64_t Size() override { return static_cast<int64_t>(data_.size()); }
   /// Sets the size (new bytes are 0); the position is kept within the data.
   void SetSize(int64_t NewSize);
@@ -174,8 +194,10 @@ class CORVEL_EXPORT TMemoryStream : public TStream {
   [[nodiscard]] const std::vector<uint8_t>& Memory() const noexcept { return data_; }
   /// Replaces the contents with a file's / writes the contents to a file.
   /// Raise EFOpenError / EFCreateError when the file cannot be used.
+  ///@{
   void LoadFromFile(const std::string& FileName);
   void SaveToFile(const std::string& FileName) const;
+  ///@}
 
  private:
   std::vector<uint8_t> data_;
@@ -196,6 +218,7 @@ enum class TFileMode : uint8_t {
 /// included.
 class CORVEL_EXPORT TFileStream : public TStream {
  public:
+  /// Opens or creates FileName as Mode says; raises as described above.
   TFileStream(const std::string& FileName, TFileMode Mode);
   ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;
@@ -203,6 +226,7 @@ class CORVEL_EXPORT TFileStream : public TStream {
   int64_t Read(void* Buffer, int64_t Count) override;
   int64_t Write(const void* Buffer, int64_t Count) override;
   int64_t Seek(int64_t Offset, TSeekOrigin Origin) override;
+  /// The file name given to the constructor.
   [[nodiscard]] const std::string& FileName() const noexcept { return file_name_; }
 
  private:
@@ -222,11 +246,13 @@ class CORVEL_EXPORT TFileStream : public TStream {
 /// (a directory does not open).
 class CORVEL_EXPORT TTextReader {
  public:
+  /// Opens FileName; never raises (see IsOpen()).
   explicit TTextReader(const std::string& FileName);
   ~TTextReader();
   TTextReader(const TTextReader&) = delete;
   TTextReader& operator=(const TTextReader&) = delete;
 
+  /// Whether the file could be opened.
   [[nodiscard]] bool IsOpen() const noexcept { return file_ != nullptr; }
   /// True when nothing but separators remains to be read.
   [[nodiscard]] bool SeekEof();
@@ -246,8 +272,10 @@ class CORVEL_EXPORT TTextReader {
   /// Starts again from the beginning of the file.
   void Reset();
   /// Size of the file in bytes and number of bytes not yet consumed.
+  ///@{
   [[nodiscard]] int64_t FileSize() const noexcept { return size_; }
   [[nodiscard]] int64_t Remaining();
+  ///@}
 
  private:
   bool ReadToken(std::string& Token);
@@ -277,6 +305,7 @@ class CORVEL_EXPORT TTextWriter {
   void WriteLine(std::string_view Text);
   /// Closes the file; false if any write or the close failed.
   bool Close();
+  /// False once the open, a write or the close failed.
   [[nodiscard]] bool Ok() const noexcept { return ok_; }
 
  private:
@@ -305,8 +334,10 @@ CORVEL_EXPORT double Random();
 /// Uniform integer in 0..Range-1 (unbiased); 0 when Range <= 0.
 CORVEL_EXPORT int32_t Random(int32_t Range);
 /// The generator state; setting it restarts the sequence deterministically.
+///@{
 CORVEL_EXPORT uint64_t RandSeed();
 CORVEL_EXPORT void SetRandSeed(uint64_t Seed);
+///@}
 /// Seeds the generator from the system clock.
 CORVEL_EXPORT void Randomize();
 

@@ -48,7 +48,9 @@ enum class TXmlNodeType : uint8_t {
 
 /// One attribute of a start element (value decoded).
 struct TXmlAttribute {
+  /// Attribute name.
   std::string Name;
+  /// Attribute value, entities decoded.
   std::string Value;
 };
 
@@ -59,6 +61,7 @@ class CORVEL_EXPORT TXmlReader {
   /// 0 means the input has ended. A source may give fewer bytes than asked.
   using TSource = std::function<int64_t(char* Buffer, int64_t Count)>;
 
+  /// A reader of the XML text that Source supplies, within Limits.
   explicit TXmlReader(TSource Source, TXmlLimits Limits = {});
   ~TXmlReader();
   TXmlReader(const TXmlReader&) = delete;
@@ -69,6 +72,7 @@ class CORVEL_EXPORT TXmlReader {
   /// outside all elements must be white space; comments and processing
   /// instructions (the XML declaration included) are passed over.
   TXmlNodeType Next();
+  /// Kind of the current node: what Next() returned last (xntNone before the first call).
   [[nodiscard]] TXmlNodeType NodeType() const noexcept { return type_; }
   /// Element name of a start or end element.
   [[nodiscard]] const std::string& Name() const noexcept { return name_; }
@@ -126,9 +130,12 @@ class CORVEL_EXPORT TXmlReader {
 /// end with LineEnd.
 class CORVEL_EXPORT TXmlWriter {
  public:
+  /// Receives each piece of output as it is written.
   using TSink = std::function<void(std::string_view)>;
+  /// Attributes of an element: (name, value) pairs, written in the order given.
   using TAttributes = std::initializer_list<std::pair<std::string_view, std::string_view>>;
 
+  /// A writer that sends its output to Sink and ends lines with LineEnd.
   explicit TXmlWriter(TSink Sink, std::string LineEnd = "\n");
   /// <?xml version="1.0" encoding="UTF-8"?> and a line end.
   void Declaration();

@@ -51,6 +51,8 @@ void TCurveFit::Init() {
   FMinX = FMinY = std::numeric_limits<double>::max();
   FMaxX = FMaxY = -std::numeric_limits<double>::max();
   FErrIndic.clear();
+  // The cached spline and rank results describe the discarded points.
+  Invalidate();
 }
 
 const double* TCurveFit::Xs() const noexcept { return FData->Values().data(); }
@@ -432,6 +434,9 @@ void TCurveFit::BasicRankCounts() {
         else if (dy != 0)
           ++t2;
       }
+      // One progress step per row; an abort leaves the counts 0 and stale.
+      StepProcStat();
+      if (AbortMathProc) return;
     }
     FKendallConcord = conc;
     FKendallDiscord = disc;

@@ -27,8 +27,11 @@ int RunCovar(const std::vector<std::string>& Words) {
     throw CliError("--mode: " + std::to_string(mode) +
                    " is none of 0 (sum of products), 1 (covariance), 2 (correlation), 3 "
                    "(squared correlation), 4 (mean squared difference)");
+  LongTask task("covar");
+  task.Phase("reading");
   numbra::TDataTable all;
   ReadCsvTable(a.positional[0], all, false);
+  task.Check();
   // The numeric columns only: codes of nominal columns are no measurements.
   std::vector<int32_t> numeric;
   for (int32_t c = 1; c <= all.NrOfColumns(); ++c)
@@ -48,7 +51,12 @@ int RunCovar(const std::vector<std::string>& Words) {
                    std::to_string(kMaxColumns) + ")");
   numbra::TMatrix m;
   m.Resize(t.NrOfColumns(), t.NrOfColumns());
-  if (!t.CalcCovar(&m, 0, 0, 0, 0, mode)) throw CliError("interrupted");
+  // CalcCovar steps once per column mean (modes > 0) and once per column.
+  task.Phase("computing", (mode > 0 ? 2.0 : 1.0) * t.NrOfColumns());
+  const bool done = t.CalcCovar(&m, 0, 0, 0, 0, mode);
+  task.Check();  // an abort is the interrupt, not a failure of the data
+  if (!done) throw CliError("internal error: covariance matrix size");
+  task.ShowProgress(false);
   std::vector<std::vector<std::string>> cells(1, std::vector<std::string>{""});
   for (int32_t c = 1; c <= t.NrOfColumns(); ++c) cells[0].push_back(t.GetColName(c));
   for (int32_t i = 1; i <= t.NrOfColumns(); ++i) {

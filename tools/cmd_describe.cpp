@@ -89,8 +89,11 @@ void LoadDataTable(const std::string& File, bool AsTable, numbra::TMatrix& M,
                    std::vector<std::string>& Names) {
   if (!corvel::FileExists(File)) throw CliError("cannot open \"" + File + "\"");
   Names.clear();
-  if ((!AsTable && LooksLikeMatrixForm(File)) || BlankSeparated(File)) {
-    LoadMatrixFile(File, AsTable, M);
+  const bool matrix_form = !AsTable && LooksLikeMatrixForm(File);
+  if (matrix_form || BlankSeparated(File)) {
+    // A blank-separated table (a single column included) is read as a
+    // headerless table, never as the matrix text form.
+    LoadMatrixFile(File, !matrix_form, M);
     for (int32_t c = 1; c <= M.NrOfColumns(); ++c) Names.push_back(std::to_string(c));
     return;
   }

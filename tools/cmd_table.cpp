@@ -40,8 +40,12 @@ using numbra::TMScaleType;
 int RunTable(const std::vector<std::string>& Words) {
   const Args a = ParseArgs(Words, {}, {});
   if (a.positional.size() != 1) throw CliError("usage: numbra table FILE.csv");
+  LongTask task("table");
+  task.Phase("reading");
   numbra::TDataTable t;
   ReadCsvTable(a.positional[0], t, false);
+  task.Check();
+  task.ShowProgress(false);
   std::cout << "table: " << t.NrOfColumns() << " columns x " << t.NrOfRows() << " rows\n";
   std::vector<std::vector<std::string>> cells;
   cells.push_back({"column", "type", "valid", "empty", "mean", "stddev", "min", "max", "levels"});

@@ -112,8 +112,9 @@ enum class TCSVHeaderMode : uint8_t {
 /// Settings of the general CSV importer.
 struct TCSVImportOptions {
   /// Field delimiter; csvUnknown: the one of ',', ';', tab and ':' that
-  /// occurs most often (outside quotes) in the first record, ',' on a tie
-  /// or when none occurs.
+  /// occurs most often (outside quotes) in the first record, ',' on a tie;
+  /// when none occurs and the record has blanks between texts, runs of
+  /// blanks and tabs separate the fields (a white-space table), else ','.
   TCSVDelimiters Delimiter = TCSVDelimiters::csvUnknown;
   /// Column names in the first record.
   TCSVHeaderMode ColHeaders = TCSVHeaderMode::hmHeader;

@@ -52,16 +52,6 @@ bool LooksLikeMatrixForm(const std::string& File) {
   return true;
 }
 
-// Whether the file holds none of the CSV delimiters (a table whose fields
-// are separated by blanks only).
-bool BlankSeparated(const std::string& File) {
-  std::ifstream in(File, std::ios::binary);
-  char c = 0;
-  while (in.get(c))
-    if (c == ',' || c == ';' || c == '\t' || c == ':') return false;
-  return true;
-}
-
 }  // namespace
 
 void ReadCsvTable(const std::string& File, numbra::TDataTable& T, bool NumbersOnly) {
@@ -78,10 +68,9 @@ void ReadCsvTable(const std::string& File, numbra::TDataTable& T, bool NumbersOn
 // Reads File as a data table into M (columns the variables, rows the
 // objects). The library's own matrix forms are read by the library (unless
 // AsTable); anything else is read as a CSV table by TDataTable (delimiter
-// detected among ',', ';', tab and ':'; a first record with a text field
-// holds the column names; lines starting with '#' are comments), or, when
-// the file holds none of those delimiters, as a blank-separated table of
-// numbers by TMatrix. Missing values (empty fields, "NA", "N/A", "?" ...)
+// detected among ',', ';', tab, ':' and runs of blanks; a first record with
+// a text field holds the column names; lines starting with '#' are
+// comments). Missing values (empty fields, "NA", "N/A", "?" ...)
 // become NaN. Names is filled with the column names ("1", "2", ... without
 // a header line). Raises CliError for a ragged table or a field that is
 // neither a number nor missing.
@@ -89,11 +78,8 @@ void LoadDataTable(const std::string& File, bool AsTable, numbra::TMatrix& M,
                    std::vector<std::string>& Names) {
   if (!corvel::FileExists(File)) throw CliError("cannot open \"" + File + "\"");
   Names.clear();
-  const bool matrix_form = !AsTable && LooksLikeMatrixForm(File);
-  if (matrix_form || BlankSeparated(File)) {
-    // A blank-separated table (a single column included) is read as a
-    // headerless table, never as the matrix text form.
-    LoadMatrixFile(File, !matrix_form, M);
+  if (!AsTable && LooksLikeMatrixForm(File)) {
+    LoadMatrixFile(File, false, M);
     for (int32_t c = 1; c <= M.NrOfColumns(); ++c) Names.push_back(std::to_string(c));
     return;
   }

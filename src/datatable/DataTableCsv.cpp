@@ -111,7 +111,13 @@ class CsvScanner {
     const char* q = p_;
     while (q < end_ && (*q == ' ' || (*q == '\t' && delim_ != '\t'))) ++q;
     quoted = q < end_ && *q == '"';
-    if (!quoted) {
+    const bool white = delim_ == ' ';  // runs of blanks and tabs separate
+    if (!quoted && white) {
+      start = q;
+      while (q < end_ && *q != ' ' && *q != '\t' && *q != '\n' && *q != '\r') ++q;
+      field = std::string_view(start, std::size_t(q - start));
+      p_ = q;
+    } else if (!quoted) {
       q = start;
       while (q < end_ && *q != delim_ && *q != '\n' && *q != '\r') ++q;
       field = std::string_view(start, std::size_t(q - start));
@@ -142,9 +148,23 @@ class CsvScanner {
         q = e + 1;
         break;
       }
+      const char* after = q;
       while (q < end_ && (*q == ' ' || (*q == '\t' && delim_ != '\t'))) ++q;
-      if (q < end_ && *q != delim_ && *q != '\n' && *q != '\r') return false;  // text after "
+      if (q < end_ && *q != delim_ && *q != '\n' && *q != '\r' && !(white && q > after))
+        return false;  // text after the closing quote
       p_ = q;
+    }
+    if (white) {
+      while (p_ < end_ && (*p_ == ' ' || *p_ == '\t')) ++p_;
+      if (p_ >= end_) {
+        end = End::Input;
+      } else if (*p_ == '\n' || *p_ == '\r') {
+        EatLineEnd();
+        end = End::Record;
+      } else {
+        end = End::Delim;
+      }
+      return true;
     }
     if (p_ >= end_) {
       end = End::Input;
@@ -194,16 +214,26 @@ char DetectDelimiter(std::string_view text) {
   const char cand[4] = {',', ';', '\t', ':'};
   int64_t count[4] = {0, 0, 0, 0};
   bool in_quotes = false;
+  bool seen_text = false;
+  bool pending_blank = false;
+  bool blank_between = false;  // a blank between two fields' texts
   for (; k < text.size(); ++k) {
     const char ch = text[k];
     if (ch == '"') in_quotes = !in_quotes;
     if (in_quotes) continue;
     if (ch == '\n' || ch == '\r') break;
     for (int j = 0; j < 4; ++j) count[j] += ch == cand[j] ? 1 : 0;
+    if (ch == ' ') {
+      pending_blank = seen_text;
+    } else {
+      blank_between = blank_between || pending_blank;
+      seen_text = true;
+    }
   }
   int best = 0;
   for (int j = 1; j < 4; ++j)
     if (count[j] > count[best]) best = j;
+  if (count[best] == 0 && blank_between) return ' ';
   return cand[best];
 }
 

@@ -145,6 +145,8 @@ TEST(TDataTableCsv, ReadingRules) {
       {"decimal comma", "a;b\n1,5;2\n", TCSVDelimiters::csvSemicolon, 2, 1, 1.5, 2},
       {"tab detected", "a\tb\tc\n1\t2\t3\n", TCSVDelimiters::csvUnknown, 3, 1, 1, 3},
       {"quoted numbers", "\"a\",\"b\"\n\"7\",\"8\"\n", TCSVDelimiters::csvComma, 2, 1, 7, 8},
+      {"white space", "# a; b, c\n  x   y \n 1\t 2\n3 4   \n", TCSVDelimiters::csvUnknown, 2, 2, 1,
+       4},
       {"out of range", "a\n1e999\n", TCSVDelimiters::csvComma, 1, 1,
        std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()},
   };

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iostream>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,48 +30,6 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
-// Fields of a table line: separated by commas, semicolons or tabs when the
-// line has any, otherwise by runs of blanks. Blanks around fields and one
-// pair of double quotes around a field are removed.
-std::vector<std::string> SplitFields(const std::string& line) {
-  std::vector<std::string> out;
-  if (line.find_first_of(",;\t") != std::string::npos) {
-    std::string field;
-    for (const char ch : line) {
-      if (ch == ',' || ch == ';' || ch == '\t') {
-        out.push_back(Trim(field));
-        field.clear();
-      } else {
-        field += ch;
-      }
-    }
-    out.push_back(Trim(field));
-  } else {
-    std::string word;
-    for (const char ch : line) {
-      if (ch == ' ' || ch == '\r' || ch == '\n') {
-        if (!word.empty()) out.push_back(word);
-        word.clear();
-      } else {
-        word += ch;
-      }
-    }
-    if (!word.empty()) out.push_back(word);
-  }
-  for (std::string& f : out)
-    if (f.size() >= 2 && f.front() == '"' && f.back() == '"') f = f.substr(1, f.size() - 2);
-  return out;
-}
-
-bool IsMissing(const std::string& f) { return f.empty() || f == "NA" || f == "N/A" || f == "?"; }
-
-bool ParseNumber(const std::string& f, double& v) {
-  if (f.empty()) return false;
-  char* end = nullptr;
-  v = std::strtod(f.c_str(), &end);
-  return end == f.c_str() + f.size();
-}
-
 // Whether the file starts as one of the library's own matrix forms (binary,
 // XML, or the text form with its "LoC LoR HiC HiR" header line).
 bool LooksLikeMatrixForm(const std::string& File) {
@@ -83,26 +42,38 @@ bool LooksLikeMatrixForm(const std::string& File) {
   in.seekg(0);
   while (std::getline(in, first) && Trim(first).empty()) {
   }
-  first = Trim(first);
-  if (!first.empty() && first.front() == '<') return true;
-  const std::vector<std::string> f = SplitFields(first);
-  if (f.size() != 4) return false;
-  for (const std::string& w : f)
-    if (w.empty() || w.find_first_not_of("0123456789") != std::string::npos) return false;
+  std::istringstream words(first);
+  std::vector<std::string> w;
+  for (std::string x; words >> x;) w.push_back(x);
+  if (!w.empty() && w.front().front() == '<') return true;
+  if (w.size() != 4) return false;
+  for (const std::string& x : w)
+    if (x.find_first_not_of("0123456789") != std::string::npos) return false;
   return true;
 }
 
 }  // namespace
 
+void ReadCsvTable(const std::string& File, numbra::TDataTable& T, bool NumbersOnly) {
+  if (!corvel::FileExists(File)) throw CliError("cannot open \"" + File + "\"");
+  numbra::TCSVImportOptions o;
+  o.ColHeaders = numbra::TCSVHeaderMode::hmDetect;
+  o.NumbersOnly = NumbersOnly;
+  numbra::TCSVImportReport rep;
+  const int32_t rc = T.ImportFromCSV(File, o, &rep);
+  if (rc == numbra::csvErrNoData) throw CliError("\"" + File + "\" holds no data");
+  if (rc < 0) throw CliError("\"" + File + "\", " + rep.Message);
+}
+
 // Reads File as a data table into M (columns the variables, rows the
 // objects). The library's own matrix forms are read by the library (unless
-// AsTable); anything else is read as a table of numbers separated by
-// commas, semicolons, tabs or blanks, whose first line may hold column names
-// (when a field of it is not a number). Lines that are empty or start with
-// '#' are skipped. Empty fields, "NA", "N/A" and "?" are missing values
-// and become NaN. Names is filled with the column names ("1", "2", ...
-// without a header line). Raises CliError for a ragged table or a field
-// that is neither a number nor missing.
+// AsTable); anything else is read as a CSV table by TDataTable (delimiter
+// detected among ',', ';', tab, ':' and runs of blanks; a first record with
+// a text field holds the column names; lines starting with '#' are
+// comments). Missing values (empty fields, "NA", "N/A", "?" ...)
+// become NaN. Names is filled with the column names ("1", "2", ... without
+// a header line). Raises CliError for a ragged table or a field that is
+// neither a number nor missing.
 void LoadDataTable(const std::string& File, bool AsTable, numbra::TMatrix& M,
                    std::vector<std::string>& Names) {
   if (!corvel::FileExists(File)) throw CliError("cannot open \"" + File + "\"");
@@ -112,48 +83,16 @@ void LoadDataTable(const std::string& File, bool AsTable, numbra::TMatrix& M,
     for (int32_t c = 1; c <= M.NrOfColumns(); ++c) Names.push_back(std::to_string(c));
     return;
   }
-  std::ifstream in(File, std::ios::binary);
-  std::string line;
-  std::vector<double> values;  // row by row
-  std::size_t ncols = 0;
-  std::size_t nrows = 0;
-  int line_no = 0;
-  while (std::getline(in, line)) {
-    ++line_no;
-    const std::string t = Trim(line);
-    if (t.empty() || t.front() == '#') continue;
-    const std::vector<std::string> fields = SplitFields(t);
-    if (ncols == 0 && Names.empty()) {
-      bool header = false;
-      double v = 0;
-      for (const std::string& f : fields) header = header || (!IsMissing(f) && !ParseNumber(f, v));
-      if (header) {
-        Names = fields;
-        ncols = fields.size();
-        continue;
-      }
-    }
-    if (ncols == 0) ncols = fields.size();
-    if (fields.size() != ncols)
-      throw CliError("\"" + File + "\", line " + std::to_string(line_no) + ": " +
-                     std::to_string(fields.size()) + " fields, expected " + std::to_string(ncols));
-    for (std::size_t k = 0; k < fields.size(); ++k) {
-      double v = std::numeric_limits<double>::quiet_NaN();
-      if (!IsMissing(fields[k]) && !ParseNumber(fields[k], v))
-        throw CliError("\"" + File + "\", line " + std::to_string(line_no) + ", field " +
-                       std::to_string(k + 1) + ": not a number: \"" + fields[k] + "\"");
-      values.push_back(v);
-    }
-    ++nrows;
+  numbra::TDataTable t;
+  ReadCsvTable(File, t, true);
+  M.Resize(t.NrOfColumns(), t.NrOfRows());
+  for (int32_t c = 1; c <= t.NrOfColumns(); ++c) {
+    for (int32_t r = 1; r <= t.NrOfRows(); ++r)
+      M.SetVal(c, r,
+               t.GetIsNumber(c, r) ? t.GetElem(c, r) : std::numeric_limits<double>::quiet_NaN());
+    const std::string name = t.GetColName(c);
+    Names.push_back(name == "C-" + std::to_string(c) ? std::to_string(c) : name);
   }
-  if (ncols == 0 || nrows == 0) throw CliError("\"" + File + "\" holds no data");
-  if (ncols > 0x7fffffff || nrows > 0x7fffffff) throw CliError("\"" + File + "\" is too large");
-  M.Resize(static_cast<int32_t>(ncols), static_cast<int32_t>(nrows));
-  for (std::size_t r = 0; r < nrows; ++r)
-    for (std::size_t c = 0; c < ncols; ++c)
-      M.SetVal(static_cast<int32_t>(c) + 1, static_cast<int32_t>(r) + 1, values[r * ncols + c]);
-  if (Names.empty())
-    for (std::size_t c = 1; c <= ncols; ++c) Names.push_back(std::to_string(c));
 }
 
 }  // namespace numbra_cli

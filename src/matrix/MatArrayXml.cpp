@@ -5,6 +5,7 @@
 #include "ORK_matrix.h"
 #include "corvel_xml.h"
 #include "foundation/frame_detail.h"
+#include "foundation/xml_io_detail.h"
 #include "matrix/mat4d_detail.h"
 #include "matrix/matrix_io_detail.h"
 
@@ -157,39 +158,6 @@ class ChunkedSink {
   std::string buf_;
 };
 
-// Source of a regular file, of a stream (the position set after the element
-// on success) and of an open text file (a line at a time, so that nothing
-// beyond the line that closes the element is taken).
-template <class ReadFn>
-bool FromFile(const std::string& FName, ReadFn&& Read) {
-  if (corvel::FileSizeOf(FName) < 0) return false;
-  struct Closer {
-    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> f(std::fopen(FName.c_str(), "rb"));
-  if (!f) return false;
-  return Read([&f](char* buf, int64_t n) {
-    return static_cast<int64_t>(std::fread(buf, 1, static_cast<std::size_t>(n), f.get()));
-  });
-}
-
-template <class ReadFn>
-bool FromTextFile(TTextReader& InFile, ReadFn&& Read) {
-  std::string pending;
-  std::size_t at = 0;
-  return Read([&](char* buf, int64_t n) -> int64_t {
-    if (at >= pending.size()) {
-      if (!InFile.ReadLine(pending)) return 0;
-      pending += '\n';
-      at = 0;
-    }
-    const std::size_t k = std::min(static_cast<std::size_t>(n), pending.size() - at);
-    std::memcpy(buf, pending.data() + at, k);
-    at += k;
-    return static_cast<int64_t>(k);
-  });
-}
-
 void SaveXmlFile(const TComponent& C, const std::string& FName,
                  const std::function<void(const std::function<void(std::string_view)>&)>& Write) {
   TTextWriter out;
@@ -247,36 +215,28 @@ void TMat3D::SaveAsXMLFile(const std::string& FName, const std::string& DataID) 
 }
 
 bool TMat3D::LoadFromXMLFile(const std::string& FName, const std::string& DataID) {
-  return FromFile(FName, [&](auto&& src) { return ReadXml(src, DataID, nullptr); });
+  return detail::XmlFromFile(FName, [&](auto&& src) { return ReadXml(src, DataID, nullptr); });
 }
 
 void TMat3D::WriteToXMLStream(TStream* OutStream, bool CreateHeader,
                               const std::string& DataID) const {
   if (OutStream == nullptr) return;
-  WriteXml(
-      [OutStream](std::string_view s) {
-        OutStream->WriteBuffer(s.data(), static_cast<int64_t>(s.size()));
-      },
-      "\n", CreateHeader, DataID);
+  WriteXml(detail::XmlStreamSink(OutStream), "\n", CreateHeader, DataID);
 }
 
 bool TMat3D::ReadFromXMLStream(TStream* InStream, const std::string& DataID) {
-  if (InStream == nullptr) return false;
-  const int64_t start = InStream->Position();
-  int64_t consumed = 0;
-  const bool ok = ReadXml([InStream](char* buf, int64_t n) { return InStream->Read(buf, n); },
-                          DataID, &consumed);
-  if (ok) InStream->SetPosition(start + consumed);
-  return ok;
+  return detail::XmlFromStream(InStream, [&](const detail::XmlSource& Src, int64_t* Consumed) {
+    return ReadXml(Src, DataID, Consumed);
+  });
 }
 
 void TMat3D::WriteToOpenXMLFile(TTextWriter& OutFile, bool CreateHeader,
                                 const std::string& DataID) const {
-  WriteXml([&OutFile](std::string_view s) { OutFile.Write(s); }, "\r\n", CreateHeader, DataID);
+  WriteXml(detail::XmlTextSink(OutFile), "\r\n", CreateHeader, DataID);
 }
 
 bool TMat3D::ReadFromOpenXMLFile(TTextReader& InFile, const std::string& DataID) {
-  return FromTextFile(InFile, [&](auto&& src) { return ReadXml(src, DataID, nullptr); });
+  return detail::XmlFromTextFile(InFile, [&](auto&& src) { return ReadXml(src, DataID, nullptr); });
 }
 
 // ---- TMat4D ------------------------------------------------------------------------
@@ -327,16 +287,16 @@ void TMat4D::SaveAsXMLFile(const std::string& FName, const std::string& DataID) 
 }
 
 bool TMat4D::LoadFromXMLFile(const std::string& FName, const std::string& DataID) {
-  return FromFile(FName, [&](auto&& src) { return ReadXml(src, DataID); });
+  return detail::XmlFromFile(FName, [&](auto&& src) { return ReadXml(src, DataID); });
 }
 
 void TMat4D::WriteToOpenXMLFile(TTextWriter& OutFile, bool CreateHeader,
                                 const std::string& DataID) const {
-  WriteXml([&OutFile](std::string_view s) { OutFile.Write(s); }, "\r\n", CreateHeader, DataID);
+  WriteXml(detail::XmlTextSink(OutFile), "\r\n", CreateHeader, DataID);
 }
 
 bool TMat4D::ReadFromOpenXMLFile(TTextReader& InFile, const std::string& DataID) {
-  return FromTextFile(InFile, [&](auto&& src) { return ReadXml(src, DataID); });
+  return detail::XmlFromTextFile(InFile, [&](auto&& src) { return ReadXml(src, DataID); });
 }
 
 }  // namespace numbra

@@ -3,6 +3,7 @@
 #include "ORK_matrix.h"
 #include "corvel_xml.h"
 #include "foundation/frame_detail.h"
+#include "foundation/xml_io_detail.h"
 #include "matrix/matrix_io_detail.h"
 
 #include <algorithm>
@@ -185,64 +186,30 @@ void TMatrix::SaveAsXMLFile(const std::string& FName, const std::string& DataID)
 }
 
 bool TMatrix::LoadFromXMLFile(const std::string& FName, const std::string& DataID) {
-  if (corvel::FileSizeOf(FName) < 0) return false;  // not a regular file
-  struct Closer {
-    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> f(std::fopen(FName.c_str(), "rb"));
-  if (!f) return false;
-  return ReadXml(
-      [&f](char* buf, int64_t n) {
-        return static_cast<int64_t>(std::fread(buf, 1, static_cast<std::size_t>(n), f.get()));
-      },
-      DataID, nullptr);
+  return detail::XmlFromFile(
+      FName, [&](const detail::XmlSource& Src) { return ReadXml(Src, DataID, nullptr); });
 }
 
 void TMatrix::WriteToXMLStream(TStream* OutStream, bool CreateHeader,
                                const std::string& DataID) const {
   if (OutStream == nullptr) return;
-  WriteXml(
-      [OutStream](std::string_view s) {
-        OutStream->WriteBuffer(s.data(), static_cast<int64_t>(s.size()));
-      },
-      "\n", CreateHeader, DataID);
+  WriteXml(detail::XmlStreamSink(OutStream), "\n", CreateHeader, DataID);
 }
 
 bool TMatrix::ReadFromXMLStream(TStream* InStream, const std::string& DataID) {
-  if (InStream == nullptr) return false;
-  const int64_t start = InStream->Position();
-  int64_t consumed = 0;
-  const bool ok = ReadXml([InStream](char* buf, int64_t n) { return InStream->Read(buf, n); },
-                          DataID, &consumed);
-  // The reader reads ahead in chunks: put the stream right after the
-  // element.
-  if (ok) InStream->SetPosition(start + consumed);
-  return ok;
+  return detail::XmlFromStream(InStream, [&](const detail::XmlSource& Src, int64_t* Consumed) {
+    return ReadXml(Src, DataID, Consumed);
+  });
 }
 
 void TMatrix::WriteToOpenXMLFile(TTextWriter& OutFile, bool CreateHeader,
                                  const std::string& DataID) const {
-  WriteXml([&OutFile](std::string_view s) { OutFile.Write(s); }, "\r\n", CreateHeader, DataID);
+  WriteXml(detail::XmlTextSink(OutFile), "\r\n", CreateHeader, DataID);
 }
 
 bool TMatrix::ReadFromOpenXMLFile(TTextReader& InFile, const std::string& DataID) {
-  // Hand the reader one line at a time, so that it never takes a line
-  // beyond the one that closes the element.
-  std::string pending;
-  std::size_t at = 0;
-  return ReadXml(
-      [&](char* buf, int64_t n) -> int64_t {
-        if (at >= pending.size()) {
-          if (!InFile.ReadLine(pending)) return 0;
-          pending += '\n';
-          at = 0;
-        }
-        const std::size_t k = std::min(static_cast<std::size_t>(n), pending.size() - at);
-        std::memcpy(buf, pending.data() + at, k);
-        at += k;
-        return static_cast<int64_t>(k);
-      },
-      DataID, nullptr);
+  return detail::XmlFromTextFile(
+      InFile, [&](const detail::XmlSource& Src) { return ReadXml(Src, DataID, nullptr); });
 }
 
 }  // namespace numbra

@@ -1,13 +1,19 @@
 // TFastFourier::Transform against FFTW's FFTW_ESTIMATE plan, in the same
 // run: time per transform, the time ratio measured in one loop, and the
-// relative RMS error against FFTW (and against a long double DFT at 2^10).
+// relative RMS error against FFTW (and against a long double DFT at 2^10);
+// the round trip at 2^1..2^10 against FFTW_MEASURE plans. The processor and
+// the butterfly kernel in use are printed in the context lines.
 #include "ORK_fourier.h"
+#include "fourier/fft_detail.h"
 #include <time.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstring>
+#include <fstream>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -146,6 +152,79 @@ BENCHMARK(BM_TFastFourierOverFFTW)
     ->Arg(1 << 16)
     ->Arg(1 << 20)
     ->Unit(benchmark::kMicrosecond);
+
+// Transform + InverseTransform against FFTW's forward + backward plans made
+// with FFTW_MEASURE and FFTW's 1/N scaling of the round trip, at the small
+// sizes where the fixed cost of a call shows. The two sides are timed
+// alternately in batches of calls (about 2^14 points per batch, so that the
+// clock's own cost does not count) with the thread's CPU time, which other
+// load on the machine does not tilt. Counters: ns per round trip of each,
+// "ratio" = numbra / FFTW, and "fwd_ratio" for the forward transform alone.
+void BM_RoundTripOverFFTWMeasure(benchmark::State& state) {
+  const auto n = static_cast<int32_t>(state.range(0));
+  const auto input = RandomInterleaved(static_cast<std::size_t>(n), 4);
+  numbra::TFastFourier f;
+  f.SetNumData(n);
+  std::memcpy(f.Data().data(), input.data(), input.size() * sizeof(double));
+  fftw_complex* data = fftw_alloc_complex(static_cast<std::size_t>(n));
+  // FFTW_MEASURE overwrites the array while planning: load it afterwards.
+  // FFTW_BACKWARD has the positive exponent of TFastFourier::Transform.
+  fftw_plan fwd = fftw_plan_dft_1d(n, data, data, FFTW_BACKWARD, FFTW_MEASURE);
+  fftw_plan bwd = fftw_plan_dft_1d(n, data, data, FFTW_FORWARD, FFTW_MEASURE);
+  std::memcpy(reinterpret_cast<double*>(data), input.data(), input.size() * sizeof(double));
+  auto* flat = reinterpret_cast<double*>(data);
+  const double scale = 1.0 / n;
+  f.Transform();  // builds the twiddle tables, as FFTW's planner does
+  f.InverseTransform();
+  auto now = [] {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
+  };
+  const int batch = std::max(1, (1 << 14) / n);
+  double ours = 0.0;
+  double theirs = 0.0;
+  double ours_fwd = 0.0;
+  double theirs_fwd = 0.0;
+  for (auto _ : state) {
+    double t0 = now();
+    for (int r = 0; r < batch; ++r) {
+      f.Transform();
+      f.InverseTransform();
+    }
+    double t1 = now();
+    for (int r = 0; r < batch; ++r) {
+      fftw_execute(fwd);
+      fftw_execute(bwd);
+      for (int32_t i = 0; i < 2 * n; ++i) flat[i] *= scale;
+    }
+    double t2 = now();
+    ours += t1 - t0;
+    theirs += t2 - t1;
+    t0 = now();
+    for (int r = 0; r < batch; ++r) f.Transform();
+    t1 = now();
+    for (int r = 0; r < batch; ++r) fftw_execute(fwd);
+    t2 = now();
+    ours_fwd += t1 - t0;
+    theirs_fwd += t2 - t1;
+    // Back to the input before the unscaled forward transforms can grow
+    // the values far.
+    state.PauseTiming();
+    std::memcpy(f.Data().data(), input.data(), input.size() * sizeof(double));
+    std::memcpy(flat, input.data(), input.size() * sizeof(double));
+    state.ResumeTiming();
+  }
+  const double calls = static_cast<double>(state.iterations()) * batch;
+  state.counters["ns_numbra"] = 1e9 * ours / calls;
+  state.counters["ns_fftw"] = 1e9 * theirs / calls;
+  state.counters["ratio"] = ours / theirs;
+  state.counters["fwd_ratio"] = ours_fwd / theirs_fwd;
+  fftw_destroy_plan(fwd);
+  fftw_destroy_plan(bwd);
+  fftw_free(data);
+}
+BENCHMARK(BM_RoundTripOverFFTWMeasure)->RangeMultiplier(2)->Range(2, 1 << 10);
 #endif
 
 // Recursive radix-2 FFT in long double, every twiddle from its own sine and
@@ -227,6 +306,22 @@ BENCHMARK(BM_TFastFourierAccuracy)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
+std::string ProcessorName() {
+  std::ifstream in("/proc/cpuinfo");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
+  return "unknown";
+}
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::AddCustomContext("processor", ProcessorName());
+  benchmark::AddCustomContext("fft kernel", numbra::detail::fft::KernelName());
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,12 +1,20 @@
 // TMatrix products, inversion and determinant, timed in the same run as
 // OpenBLAS dgemm (one thread) and LAPACK dgetrf + dgetri when those are
 // installed (see matrix.cmake). Compare the GFLOPS counters of
-//   BM_TMatrixMultiply/n   with BM_BlasDgemm/n
-//   BM_TMatrixInvert/n     with BM_LapackInvert/n
-// (the flop counts are the nominal 2n^3 of both).
+//   BM_TMatrixMultiply/m/k/n             with BM_BlasDgemmNN/m/k/n
+//   BM_TMatrixMultiplyTransposed/m/k/n   with BM_BlasDgemmNT/m/k/n
+//   BM_TMatrixTransposeAndMultiply/m/k/n with BM_BlasDgemmTN/m/k/n
+//   BM_TMatrixInvert/n                   with BM_LapackInvert/n
+// (the flop counts are the nominal 2mnk and 2n^3 of both). The processor
+// and the product kernel in use are printed in the context lines. On a
+// loaded machine compare the CPU-time medians of a few repetitions:
+//   --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
 #include "ORK_matrix.h"
+#include "matrix/gemm_detail.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -43,39 +51,59 @@ void SetFlops(benchmark::State& state, double flops_per_iter) {
       flops_per_iter * static_cast<double>(state.iterations()) * 1e-9, benchmark::Counter::kIsRate);
 }
 
-template <bool (TMatrix::*Op)(const TMatrix*, TMatrix*)>
+// Product shapes {m, k, n}: C (m x n) := op(A) (m x k) * op(B) (k x n).
+// Square sizes and the rectangular shapes of the outer products and of the
+// thin inner products.
+void ProductShapes(benchmark::internal::Benchmark* b) {
+  for (const int64_t n : {64, 128, 256, 512, 1024}) b->Args({n, n, n});
+  b->Args({1000, 50, 1000});
+  b->Args({50, 1000, 50});
+  b->Args({10000, 8, 10000});
+  b->Unit(benchmark::kMillisecond);
+}
+
+// A rows x cols matrix of uniform values in [-1, 1].
+void FillShape(TMatrix& m, int64_t rows, int64_t cols, uint64_t seed) {
+  numbra::SetRandSeed(seed);
+  m.Resize(static_cast<int32_t>(cols), static_cast<int32_t>(rows));
+  m.FillRandomUniform(-1.0, 1.0);
+}
+
+// Form 0: A * B, 1: A * transpose(B), 2: transpose(A) * B. The operands are
+// stored as the form reads them; the result matrix is kept between calls,
+// as a caller repeating a product of one shape keeps it.
+template <int Form>
 void ProductBench(benchmark::State& state) {
-  const auto n = static_cast<int32_t>(state.range(0));
+  const int64_t m = state.range(0);
+  const int64_t k = state.range(1);
+  const int64_t n = state.range(2);
   TMatrix a;
   TMatrix b;
   TMatrix c;
-  FillTest(a, n, 1);
-  FillTest(b, n, 2);
+  if (Form == 2)
+    FillShape(a, k, m, 1);
+  else
+    FillShape(a, m, k, 1);
+  if (Form == 1)
+    FillShape(b, n, k, 2);
+  else
+    FillShape(b, k, n, 2);
   for (auto _ : state) {
-    (a.*Op)(&b, &c);
+    const bool ok = Form == 0   ? a.Multiply(&b, &c)
+                    : Form == 1 ? a.MultiplyTransposed(&b, &c)
+                                : a.TransposeAndMultiply(&b, &c);
+    if (!ok) state.SkipWithError("shape");
     benchmark::DoNotOptimize(c.Values().data());
   }
-  SetFlops(state, 2.0 * n * n * n);
+  SetFlops(state, 2.0 * static_cast<double>(m) * static_cast<double>(n) * static_cast<double>(k));
 }
 
-void BM_TMatrixMultiply(benchmark::State& state) { ProductBench<&TMatrix::Multiply>(state); }
-void BM_TMatrixMultiplyTransposed(benchmark::State& state) {
-  ProductBench<&TMatrix::MultiplyTransposed>(state);
-}
-void BM_TMatrixTransposeAndMultiply(benchmark::State& state) {
-  ProductBench<&TMatrix::TransposeAndMultiply>(state);
-}
-BENCHMARK(BM_TMatrixMultiply)->Arg(256)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TMatrixMultiplyTransposed)
-    ->Arg(256)
-    ->Arg(512)
-    ->Arg(1024)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TMatrixTransposeAndMultiply)
-    ->Arg(256)
-    ->Arg(512)
-    ->Arg(1024)
-    ->Unit(benchmark::kMillisecond);
+void BM_TMatrixMultiply(benchmark::State& state) { ProductBench<0>(state); }
+void BM_TMatrixMultiplyTransposed(benchmark::State& state) { ProductBench<1>(state); }
+void BM_TMatrixTransposeAndMultiply(benchmark::State& state) { ProductBench<2>(state); }
+BENCHMARK(BM_TMatrixMultiply)->Apply(ProductShapes);
+BENCHMARK(BM_TMatrixMultiplyTransposed)->Apply(ProductShapes);
+BENCHMARK(BM_TMatrixTransposeAndMultiply)->Apply(ProductShapes);
 
 void BM_TMatrixInvert(benchmark::State& state) {
   const auto n = static_cast<int32_t>(state.range(0));
@@ -101,23 +129,46 @@ void BM_TMatrixDeterminant(benchmark::State& state) {
 BENCHMARK(BM_TMatrixDeterminant)->Arg(256)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond);
 
 #if defined(NUMBRA_BENCH_HAVE_BLAS)
-void BM_BlasDgemm(benchmark::State& state) {
-  const auto n = static_cast<int>(state.range(0));
+// dgemm on the same operands, with the transposition flags of each form and
+// beta = 0 into a result array kept between calls.
+template <int Form>
+void DgemmBench(benchmark::State& state) {
+  const int64_t m = state.range(0);
+  const int64_t k = state.range(1);
+  const int64_t n = state.range(2);
   TMatrix a;
   TMatrix b;
-  FillTest(a, n, 1);
-  FillTest(b, n, 2);
-  std::vector<double> c(static_cast<std::size_t>(n) * n);
+  if (Form == 2)
+    FillShape(a, k, m, 1);
+  else
+    FillShape(a, m, k, 1);
+  if (Form == 1)
+    FillShape(b, n, k, 2);
+  else
+    FillShape(b, k, n, 2);
+  std::vector<double> c(static_cast<std::size_t>(m * n));
+  const int mi = static_cast<int>(m);
+  const int ni = static_cast<int>(n);
+  const int ki = static_cast<int>(k);
+  const int lda = a.NrOfRows();
+  const int ldb = b.NrOfRows();
   const double one = 1.0;
   const double zero = 0.0;
+  const char* ta = Form == 2 ? "T" : "N";
+  const char* tb = Form == 1 ? "T" : "N";
   for (auto _ : state) {
-    dgemm_("N", "N", &n, &n, &n, &one, a.Values().data(), &n, b.Values().data(), &n, &zero,
-           c.data(), &n);
+    dgemm_(ta, tb, &mi, &ni, &ki, &one, a.Values().data(), &lda, b.Values().data(), &ldb, &zero,
+           c.data(), &mi);
     benchmark::DoNotOptimize(c.data());
   }
-  SetFlops(state, 2.0 * n * n * n);
+  SetFlops(state, 2.0 * static_cast<double>(m) * static_cast<double>(n) * static_cast<double>(k));
 }
-BENCHMARK(BM_BlasDgemm)->Arg(256)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond);
+void BM_BlasDgemmNN(benchmark::State& state) { DgemmBench<0>(state); }
+void BM_BlasDgemmNT(benchmark::State& state) { DgemmBench<1>(state); }
+void BM_BlasDgemmTN(benchmark::State& state) { DgemmBench<2>(state); }
+BENCHMARK(BM_BlasDgemmNN)->Apply(ProductShapes);
+BENCHMARK(BM_BlasDgemmNT)->Apply(ProductShapes);
+BENCHMARK(BM_BlasDgemmTN)->Apply(ProductShapes);
 #endif
 
 #if defined(NUMBRA_BENCH_HAVE_LAPACK)
@@ -145,6 +196,14 @@ void BM_LapackInvert(benchmark::State& state) {
 BENCHMARK(BM_LapackInvert)->Arg(256)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond);
 #endif
 
+std::string ProcessorName() {
+  std::ifstream in("/proc/cpuinfo");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
+  return "unknown";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -153,6 +212,8 @@ int main(int argc, char** argv) {
 #endif
   ::setenv("OPENBLAS_NUM_THREADS", "1", 0);
   benchmark::Initialize(&argc, argv);
+  benchmark::AddCustomContext("processor", ProcessorName());
+  benchmark::AddCustomContext("product kernel", numbra::detail::KernelName());
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

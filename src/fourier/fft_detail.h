@@ -10,6 +10,8 @@
 // recurrence.
 #pragma once
 
+#include "numbra_export.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -34,6 +36,10 @@ void BuildTables(Tables& T, int Log2N);
 /// In-place transform of Re/Im (2^T.Log2N values each); the result is in
 /// bit-reversed order. Picks the widest instruction set the processor has.
 void Transform(double* Re, double* Im, const Tables& T) noexcept;
+
+/// Name of the butterfly kernel Transform uses on this processor: "avx2"
+/// (AVX2 with FMA) or "generic" (for benchmarks and diagnostics).
+NUMBRA_EXPORT const char* KernelName() noexcept;
 
 /// Bit reversal of the low Bits bits of I.
 inline uint32_t BitReverse(uint32_t I, int Bits) noexcept {

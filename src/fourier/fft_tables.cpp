@@ -176,4 +176,11 @@ void Transform(double* Re, double* Im, const Tables& T) noexcept {
   kernel(Re, Im, T.Log2N, T.Values.data(), T.Offset.data());
 }
 
+const char* KernelName() noexcept {
+#if defined(NUMBRA_FFT_HAVE_AVX2)
+  if (PickKernel() == &TransformAvx2) return "avx2";
+#endif
+  return "generic";
+}
+
 }  // namespace numbra::detail::fft

@@ -15,35 +15,48 @@ constexpr std::string_view kNoHeap = "not enough memory on heap";
 std::ptrdiff_t Ld(int32_t rows) { return rows > 0 ? rows : 1; }
 }  // namespace
 
-// Writes a computed product into MatRes: resize (OnChange when the size
-// changes), then one SetVal per element when a handler listens -- or, with
-// nobody to notify, the storage taken over at once, which leaves the same
-// values behind.
+// Writes a computed result into MatRes. With a handler listening: resize
+// (OnChange when the size changes), then one SetVal per element. With
+// nobody to notify the storage is taken over at once, which leaves the same
+// values and the same (silent) events behind -- without Resize's copy of
+// the old elements into a cleared array that would be dropped at once.
 void TMatrix::PublishProduct(TMatrix* MatRes, int32_t Nc, int32_t Nr,
                              std::vector<double>&& Values) {
+  if (!MatRes->OnChange) {
+    MatRes->TakeOver(Nc, Nr, std::move(Values));
+    return;
+  }
   MatRes->Resize(Nc, Nr);
   if (Values.empty()) return;
-  if (MatRes->OnChange) {
-    for (int32_t c = 1; c <= Nc; ++c)
-      for (int32_t r = 1; r <= Nr; ++r)
-        MatRes->SetVal(c, r,
-                       Values[static_cast<std::size_t>(c - 1) * static_cast<std::size_t>(Nr) +
-                              static_cast<std::size_t>(r - 1)]);
-  } else {
-    MatRes->Mat.swap(Values);
-  }
+  for (int32_t c = 1; c <= Nc; ++c)
+    for (int32_t r = 1; r <= Nr; ++r)
+      MatRes->SetVal(c, r,
+                     Values[static_cast<std::size_t>(c - 1) * static_cast<std::size_t>(Nr) +
+                            static_cast<std::size_t>(r - 1)]);
 }
 
 namespace {
-// C (m x n) := op(A) * op(B) into a fresh zeroed buffer.
+// C (m x n) := op(A) * op(B) into a fresh buffer.
 std::vector<double> Product(const TComponent& owner, std::ptrdiff_t m, std::ptrdiff_t n,
                             std::ptrdiff_t k, detail::ConstView A, detail::ConstView B) {
   std::vector<double> c;
   detail::Allocate<EORKMatrixError>(owner, kNoHeap,
-                                    [&] { c.assign(static_cast<std::size_t>(m * n), 0.0); });
-  detail::Allocate<EORKMatrixError>(
-      owner, kNoHeap, [&] { detail::GemmAccumulate(m, n, k, A, B, c.data(), m, false); });
+                                    [&] { c.resize(static_cast<std::size_t>(m * n)); });
+  detail::Allocate<EORKMatrixError>(owner, kNoHeap,
+                                    [&] { detail::GemmStore(m, n, k, A, B, c.data(), m); });
   return c;
+}
+
+// True when a product may be written straight into MatRes's storage: it is
+// neither operand (whose values the product still reads), already has the
+// result's size (so neither Resize nor a size event is due) and has no
+// handler waiting for per-element SetVal events. Then a repeated product of
+// one shape costs no allocation, no clearing and no copy; a failure
+// (packing buffers) is raised before the storage is written.
+bool WritableInPlace(const TMatrix* A, const TMatrix* MatB, const TMatrix* MatRes, int32_t Nc,
+                     int32_t Nr) {
+  return MatRes != A && MatRes != MatB && !MatRes->OnChange && MatRes->NrOfColumns() == Nc &&
+         MatRes->NrOfRows() == Nr;
 }
 }  // namespace
 
@@ -51,9 +64,13 @@ bool TMatrix::Multiply(const TMatrix* MatB, TMatrix* MatRes) {
   if (MatB == nullptr || MatRes == nullptr || FNCol != MatB->FNRow) return false;
   const int32_t m = FNRow;
   const int32_t n = MatB->FNCol;
-  auto c = Product(*this, m, n, FNCol, {Mat.data(), 1, Ld(FNRow)},
-                   {MatB->Mat.data(), 1, Ld(MatB->FNRow)});
-  PublishProduct(MatRes, n, m, std::move(c));
+  const detail::ConstView A{Mat.data(), 1, Ld(FNRow)};
+  const detail::ConstView B{MatB->Mat.data(), 1, Ld(MatB->FNRow)};
+  if (WritableInPlace(this, MatB, MatRes, n, m))
+    detail::Allocate<EORKMatrixError>(
+        *this, kNoHeap, [&] { detail::GemmStore(m, n, FNCol, A, B, MatRes->Mat.data(), Ld(m)); });
+  else
+    PublishProduct(MatRes, n, m, Product(*this, m, n, FNCol, A, B));
   Changed();
   return true;
 }
@@ -63,9 +80,13 @@ bool TMatrix::MultiplyTransposed(const TMatrix* MatB, TMatrix* MatRes) {
   const int32_t m = FNRow;
   const int32_t n = MatB->FNRow;
   // transpose(B)(k, j) = B(j, k): row stride of the view is B's column length.
-  auto c = Product(*this, m, n, FNCol, {Mat.data(), 1, Ld(FNRow)},
-                   {MatB->Mat.data(), Ld(MatB->FNRow), 1});
-  PublishProduct(MatRes, n, m, std::move(c));
+  const detail::ConstView A{Mat.data(), 1, Ld(FNRow)};
+  const detail::ConstView B{MatB->Mat.data(), Ld(MatB->FNRow), 1};
+  if (WritableInPlace(this, MatB, MatRes, n, m))
+    detail::Allocate<EORKMatrixError>(
+        *this, kNoHeap, [&] { detail::GemmStore(m, n, FNCol, A, B, MatRes->Mat.data(), Ld(m)); });
+  else
+    PublishProduct(MatRes, n, m, Product(*this, m, n, FNCol, A, B));
   Changed();
   return true;
 }
@@ -74,9 +95,13 @@ bool TMatrix::TransposeAndMultiply(const TMatrix* MatB, TMatrix* MatRes) {
   if (MatB == nullptr || MatRes == nullptr || FNRow != MatB->FNRow) return false;
   const int32_t m = FNCol;
   const int32_t n = MatB->FNCol;
-  auto c = Product(*this, m, n, FNRow, {Mat.data(), Ld(FNRow), 1},
-                   {MatB->Mat.data(), 1, Ld(MatB->FNRow)});
-  PublishProduct(MatRes, n, m, std::move(c));
+  const detail::ConstView A{Mat.data(), Ld(FNRow), 1};
+  const detail::ConstView B{MatB->Mat.data(), 1, Ld(MatB->FNRow)};
+  if (WritableInPlace(this, MatB, MatRes, n, m))
+    detail::Allocate<EORKMatrixError>(
+        *this, kNoHeap, [&] { detail::GemmStore(m, n, FNRow, A, B, MatRes->Mat.data(), Ld(m)); });
+  else
+    PublishProduct(MatRes, n, m, Product(*this, m, n, FNRow, A, B));
   Changed();
   return true;
 }

@@ -31,10 +31,10 @@ constexpr std::ptrdiff_t kNC = 3072;  // multiple of kNR
 // one (the compiler vectorises the i loops with whatever the baseline
 // instruction set offers).
 void MicroKernelGeneric(std::ptrdiff_t kc, const double* a, const double* b, double* c,
-                        std::ptrdiff_t ldc) {
+                        std::ptrdiff_t ldc, bool FromZero) {
   double t[kNR][kMR];
   for (std::ptrdiff_t j = 0; j < kNR; ++j)
-    for (std::ptrdiff_t i = 0; i < kMR; ++i) t[j][i] = c[j * ldc + i];
+    for (std::ptrdiff_t i = 0; i < kMR; ++i) t[j][i] = FromZero ? 0.0 : c[j * ldc + i];
   for (std::ptrdiff_t k = 0; k < kc; ++k) {
     for (std::ptrdiff_t j = 0; j < kNR; ++j) {
       const double bj = b[j];
@@ -133,11 +133,13 @@ void PackB(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t kc,
 }
 
 // The plain loops, for products too small to be worth packing. Same
-// sequence of operations per element.
+// sequence of operations per element; with from_zero each column of C is
+// cleared just before its sums are formed.
 void GemmSmall(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstView A, ConstView B,
-               double* C, std::ptrdiff_t ldc, bool negate) {
+               double* C, std::ptrdiff_t ldc, bool negate, bool from_zero) {
   for (std::ptrdiff_t j = 0; j < n; ++j) {
     double* cj = C + j * ldc;
+    if (from_zero) std::fill(cj, cj + m, 0.0);
     for (std::ptrdiff_t kk = 0; kk < k; ++kk) {
       const double b = B.At(kk, j);
       for (std::ptrdiff_t i = 0; i < m; ++i) {
@@ -157,11 +159,21 @@ void RowUpdate(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const doub
   Kernels().row_update(r, k0, k1, X, acc);
 }
 
-void GemmAccumulate(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstView A, ConstView B,
-                    double* C, std::ptrdiff_t ldc, bool NegateA) {
-  if (m <= 0 || n <= 0 || k <= 0) return;
+namespace {
+
+// The blocked driver behind GemmAccumulate and GemmStore. With from_zero
+// the first kc block of every tile starts from 0.0 instead of C's contents,
+// so C is written but never read.
+void Gemm(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstView A, ConstView B, double* C,
+          std::ptrdiff_t ldc, bool NegateA, bool from_zero) {
+  if (m <= 0 || n <= 0) return;
+  if (k <= 0) {
+    if (from_zero)
+      for (std::ptrdiff_t j = 0; j < n; ++j) std::fill(C + j * ldc, C + j * ldc + m, 0.0);
+    return;
+  }
   if (m * n * k <= 32 * 32 * 32 || m < kMR || n < kNR) {
-    GemmSmall(m, n, k, A, B, C, ldc, NegateA);
+    GemmSmall(m, n, k, A, B, C, ldc, NegateA, from_zero);
     return;
   }
   const MicroKernelFn micro = Kernels().micro;
@@ -176,6 +188,7 @@ void GemmAccumulate(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstV
     const std::ptrdiff_t nc = std::min(kNC, n - jc);
     for (std::ptrdiff_t pc = 0; pc < k; pc += kKC) {
       const std::ptrdiff_t kc = std::min(kKC, k - pc);
+      const bool zero_start = from_zero && pc == 0;
       PackB(B, pc, jc, kc, nc, pack_b.data());
       for (std::ptrdiff_t ic = 0; ic < m; ic += kMC) {
         const std::ptrdiff_t mc = std::min(kMC, m - ic);
@@ -188,14 +201,14 @@ void GemmAccumulate(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstV
             const double* pa = pack_a.data() + ir * kc;
             double* c = C + (ic + ir) + (jc + jr) * ldc;
             if (mr == kMR && nr == kNR) {
-              micro(kc, pa, pb, c, ldc);
+              micro(kc, pa, pb, c, ldc, zero_start);
             } else {
               // Edge tile: work on a full tile in a buffer; the padded rows
               // and columns are discarded.
               for (std::ptrdiff_t j = 0; j < kNR; ++j)
                 for (std::ptrdiff_t i = 0; i < kMR; ++i)
-                  tile[j * kMR + i] = (i < mr && j < nr) ? c[j * ldc + i] : 0.0;
-              micro(kc, pa, pb, tile, kMR);
+                  tile[j * kMR + i] = (!zero_start && i < mr && j < nr) ? c[j * ldc + i] : 0.0;
+              micro(kc, pa, pb, tile, kMR, false);
               for (std::ptrdiff_t j = 0; j < nr; ++j)
                 for (std::ptrdiff_t i = 0; i < mr; ++i) c[j * ldc + i] = tile[j * kMR + i];
             }
@@ -204,6 +217,18 @@ void GemmAccumulate(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstV
       }
     }
   }
+}
+
+}  // namespace
+
+void GemmAccumulate(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstView A, ConstView B,
+                    double* C, std::ptrdiff_t ldc, bool NegateA) {
+  Gemm(m, n, k, A, B, C, ldc, NegateA, false);
+}
+
+void GemmStore(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstView A, ConstView B,
+               double* C, std::ptrdiff_t ldc) {
+  Gemm(m, n, k, A, B, C, ldc, false, true);
 }
 
 }  // namespace numbra::detail

@@ -13,26 +13,43 @@ namespace numbra::detail {
 // the packed A column, six broadcasts of packed B, twelve multiply-adds.
 // With sixteen ymm registers this leaves a0, a1, one broadcast and one
 // product in flight.
+// With FromZero the tile starts from +0.0 without reading c (the result
+// storage of a fresh product may hold anything).
 void MicroKernelAvx2(std::ptrdiff_t kc, const double* a, const double* b, double* c,
-                     std::ptrdiff_t ldc) {
+                     std::ptrdiff_t ldc, bool FromZero) {
   double* c0 = c;
   double* c1 = c + ldc;
   double* c2 = c + 2 * ldc;
   double* c3 = c + 3 * ldc;
   double* c4 = c + 4 * ldc;
   double* c5 = c + 5 * ldc;
-  __m256d r00 = _mm256_loadu_pd(c0);
-  __m256d r10 = _mm256_loadu_pd(c0 + 4);
-  __m256d r01 = _mm256_loadu_pd(c1);
-  __m256d r11 = _mm256_loadu_pd(c1 + 4);
-  __m256d r02 = _mm256_loadu_pd(c2);
-  __m256d r12 = _mm256_loadu_pd(c2 + 4);
-  __m256d r03 = _mm256_loadu_pd(c3);
-  __m256d r13 = _mm256_loadu_pd(c3 + 4);
-  __m256d r04 = _mm256_loadu_pd(c4);
-  __m256d r14 = _mm256_loadu_pd(c4 + 4);
-  __m256d r05 = _mm256_loadu_pd(c5);
-  __m256d r15 = _mm256_loadu_pd(c5 + 4);
+  const __m256d zero = _mm256_setzero_pd();
+  __m256d r00 = zero;
+  __m256d r10 = zero;
+  __m256d r01 = zero;
+  __m256d r11 = zero;
+  __m256d r02 = zero;
+  __m256d r12 = zero;
+  __m256d r03 = zero;
+  __m256d r13 = zero;
+  __m256d r04 = zero;
+  __m256d r14 = zero;
+  __m256d r05 = zero;
+  __m256d r15 = zero;
+  if (!FromZero) {
+    r00 = _mm256_loadu_pd(c0);
+    r10 = _mm256_loadu_pd(c0 + 4);
+    r01 = _mm256_loadu_pd(c1);
+    r11 = _mm256_loadu_pd(c1 + 4);
+    r02 = _mm256_loadu_pd(c2);
+    r12 = _mm256_loadu_pd(c2 + 4);
+    r03 = _mm256_loadu_pd(c3);
+    r13 = _mm256_loadu_pd(c3 + 4);
+    r04 = _mm256_loadu_pd(c4);
+    r14 = _mm256_loadu_pd(c4 + 4);
+    r05 = _mm256_loadu_pd(c5);
+    r15 = _mm256_loadu_pd(c5 + 4);
+  }
   for (std::ptrdiff_t k = 0; k < kc; ++k) {
     const __m256d a0 = _mm256_load_pd(a);
     const __m256d a1 = _mm256_load_pd(a + 4);

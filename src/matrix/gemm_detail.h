@@ -11,6 +11,8 @@
 // that the compiler does not fuse either.)
 #pragma once
 
+#include "numbra_export.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -38,6 +40,15 @@ struct ConstView {
 void GemmAccumulate(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstView A, ConstView B,
                     double* C, std::ptrdiff_t ldc, bool NegateA);
 
+/// C := op(A) * B for the m x n column-major block C (leading dimension
+/// ldc): each C(i, j) is the running sum 0.0 + A(i, 0) * B(0, j) +
+/// A(i, 1) * B(1, j) + ... -- the sums GemmAccumulate forms on a zeroed C --
+/// but C's previous contents are never read (they may be anything, NaN
+/// included), so the caller need not clear it first. k <= 0 gives zeros.
+/// Any failure (the packing buffers) happens before C is written.
+void GemmStore(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstView A, ConstView B,
+               double* C, std::ptrdiff_t ldc);
+
 /// Width of the right-hand-side blocks of RowUpdate.
 inline constexpr std::ptrdiff_t kRowBlock = 32;
 
@@ -49,11 +60,13 @@ void RowUpdate(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const doub
 /// once, from the processor; the environment variable
 /// NUMBRA_MATRIX_KERNEL=generic forces the portable kernels (used by the
 /// tests to check both sets on one machine).
-const char* KernelName();
+NUMBRA_EXPORT const char* KernelName();
 
 // Kernel entry points of one instruction set (gemm_avx2.cpp, gemm.cpp).
+// A micro-kernel adds kc terms onto the MR x NR tile at c; with FromZero
+// the tile starts from 0.0 in registers instead of being loaded from c.
 using MicroKernelFn = void (*)(std::ptrdiff_t kc, const double* a, const double* b, double* c,
-                               std::ptrdiff_t ldc);
+                               std::ptrdiff_t ldc, bool FromZero);
 using RowUpdateFn = void (*)(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const double* X,
                              double* acc);
 
@@ -64,7 +77,7 @@ inline constexpr std::ptrdiff_t kNR = 6;
 
 #if defined(NUMBRA_MATRIX_HAVE_AVX2)
 void MicroKernelAvx2(std::ptrdiff_t kc, const double* a, const double* b, double* c,
-                     std::ptrdiff_t ldc);
+                     std::ptrdiff_t ldc, bool FromZero);
 void RowUpdateAvx2(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const double* X,
                    double* acc);
 #endif

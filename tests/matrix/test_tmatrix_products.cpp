@@ -3,6 +3,7 @@
 #include "ORK_matrix.h"
 #include "matrix_test_util.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <tuple>
@@ -112,6 +113,16 @@ TEST_P(TMatrixProductsBitExact, AllThreeFormsEqualThePlainLoops) {
     ASSERT_TRUE(ok);
     Reference(a, b, op, want);
     EXPECT_TRUE(BitEqual(got, want)) << "op " << op << " m " << m << " n " << n << " k " << k;
+    // Once more into a result that already has the size and holds NaN: the
+    // product is written into its storage, and every element must be
+    // overwritten with the same bits.
+    TMatrix reused;
+    reused.Resize(n, m);
+    reused.Fill(std::numeric_limits<double>::quiet_NaN());
+    ASSERT_TRUE(op == 0   ? a.Multiply(&b, &reused)
+                : op == 1 ? a.MultiplyTransposed(&b, &reused)
+                          : a.TransposeAndMultiply(&b, &reused));
+    EXPECT_TRUE(BitEqual(reused, want)) << "reused, op " << op << " m " << m << " n " << n;
   }
 }
 
@@ -121,6 +132,31 @@ INSTANTIATE_TEST_SUITE_P(Sizes, TMatrixProductsBitExact,
                                            std::make_tuple(150, 13, 300),
                                            std::make_tuple(17, 151, 257),
                                            std::make_tuple(145, 97, 31)));
+
+// Every sum starts from +0.0, as the plain loop's does: terms that are all
+// -0.0 give +0.0, also in a reused result (which is not read) and in the
+// blocked kernel (which starts the tile in registers). {m, n, k}: the
+// small-product loops and the blocked kernel.
+TEST(TMatrixProducts, SumsStartFromPositiveZero) {
+  for (const auto& [m, n, k] : {std::tuple{2, 3, 4}, std::tuple{8, 6, 700}, std::tuple{9, 7, 0}}) {
+    TMatrix a;
+    TMatrix b;
+    a.Resize(k, m);
+    a.Fill(-0.0);
+    b.Resize(n, k);
+    b.Fill(1.0);
+    TMatrix fresh;
+    TMatrix reused;
+    reused.Resize(n, m);
+    reused.Fill(-1.0);
+    ASSERT_TRUE(a.Multiply(&b, &fresh));
+    ASSERT_TRUE(a.Multiply(&b, &reused));
+    for (const TMatrix* c : {&fresh, &reused}) {
+      ASSERT_EQ(c->Values().size(), static_cast<std::size_t>(std::max(m * n, 1)));
+      for (const double v : c->Values()) ASSERT_TRUE(v == 0.0 && !std::signbit(v)) << m << " " << k;
+    }
+  }
+}
 
 TEST(TMatrixProducts, EventsResultFiresPerElementThisOnce) {
   Counted a;

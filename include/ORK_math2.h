@@ -557,13 +557,12 @@ struct TClusterMethodIds {
 
 /// "single linkage", "complete linkage", "Ward's method", "average linkage",
 /// "flexible strategy", "unweighted pair group".
-inline constexpr TClusterMethodIds ClusterMethodID{
-    {"single linkage", "complete linkage", "Ward's method", "average linkage",
-     "flexible strategy", "unweighted pair group"}};
+inline constexpr TClusterMethodIds ClusterMethodID{{"single linkage", "complete linkage",
+                                                    "Ward's method", "average linkage",
+                                                    "flexible strategy", "unweighted pair group"}};
 
 /// Feedback procedure of AgglomClustering: ProcStat and the percentage done.
-using TClusterFeedback =
-    std::function<void(TObject* Sender, double ProcStat, double PercentDone)>;
+using TClusterFeedback = std::function<void(TObject* Sender, double ProcStat, double PercentDone)>;
 
 /// Distance of object (row) Index for FindNearestNeighbors.
 using TCalcDistFunc = std::function<double(int32_t Index)>;

@@ -172,7 +172,8 @@ int32_t AgglomClustering(TObject* Sender, TMatrix& DataMat, TDistMode DistMode,
   }
   for (int32_t s = 1; s <= n - 1; ++s) {
     const auto row = static_cast<std::size_t>(s - 1);
-    for (int32_t c = 0; c < 3; ++c) Dendrogram.SetVal(c + 1, s, dendro[3 * row + static_cast<std::size_t>(c)]);
+    for (int32_t c = 0; c < 3; ++c)
+      Dendrogram.SetVal(c + 1, s, dendro[3 * row + static_cast<std::size_t>(c)]);
     MergeDist.SetVal(s, heights[row]);
   }
 
@@ -201,8 +202,9 @@ int32_t AgglomClustering(TObject* Sender, TMatrix& DataMat, TDistMode DistMode,
     }
     for (int32_t s = 1; s <= n - 1; ++s) {
       const auto r = 3 * static_cast<std::size_t>(s - 1);
-      pos[static_cast<std::size_t>(n + s)] =
-          (pos[static_cast<std::size_t>(dendro[r])] + pos[static_cast<std::size_t>(dendro[r + 1])]) / 2;
+      pos[static_cast<std::size_t>(n + s)] = (pos[static_cast<std::size_t>(dendro[r])] +
+                                              pos[static_cast<std::size_t>(dendro[r + 1])]) /
+                                             2;
     }
   }
   for (int32_t i = 1; i <= 2 * n - 1; ++i) ObjPos.SetVal(i, pos[static_cast<std::size_t>(i)]);

@@ -41,8 +41,7 @@ double kMeansClustering(const TMatrix& InMat, int32_t a, int32_t b, int32_t NumC
   const int32_t p = InMat.NrOfColumns();
   const int32_t k = NumClust;
   if (k > n)
-    throw EORKMath2Error(
-        "kMeansClustering: number of clusters is greater than number of objects");
+    throw EORKMath2Error("kMeansClustering: number of clusters is greater than number of objects");
   if (k < 1) throw EORKMath2Error("kMeansClustering: number of clusters must be at least 1");
   if (Centers.NrOfColumns() != p || Centers.NrOfRows() != k) Centers.Resize(p, k);
   if (ClassAssign.NrOfElem() != n) ClassAssign.Resize(n);
@@ -142,8 +141,7 @@ double kMeansClustering(const TMatrix& InMat, int32_t a, int32_t b, int32_t NumC
       Centers.SetVal(static_cast<int32_t>(j) + 1, r, ct[j * K + old]);
   }
   for (std::size_t i = 0; i < N; ++i)
-    ClassAssign.SetVal(static_cast<int32_t>(i) + 1,
-                       newid[static_cast<std::size_t>(cls[i] - 1)]);
+    ClassAssign.SetVal(static_cast<int32_t>(i) + 1, newid[static_cast<std::size_t>(cls[i] - 1)]);
   if (count >= 1001) throw EORKMath2Error("kMeansClustering: max. number of iterations exceeded");
   return total;
 }

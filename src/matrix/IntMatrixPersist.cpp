@@ -115,7 +115,8 @@ bool TIntMatrix::LoadSparseMat(const std::string& FileName) {
   std::vector<TSpMatElemInt> trip;
   detail::Allocate<EORKMatrixError>(*this, kNoHeap,
                                     [&] { trip.reserve(static_cast<std::size_t>(alloc)); });
-  int32_t lc = std::numeric_limits<int32_t>::max(), hc = 1, lr = std::numeric_limits<int32_t>::max(), hr = 1;
+  int32_t lc = std::numeric_limits<int32_t>::max(), hc = 1,
+          lr = std::numeric_limits<int32_t>::max(), hr = 1;
   for (int32_t k = 0; k < n; ++k) {
     TSpMatElemInt e{};
     if (!in.ReadInteger(e.colidx) || !in.ReadInteger(e.rowidx) || !in.ReadInteger(e.value))

@@ -176,7 +176,8 @@ void TIntMatrix::ArrayToSparse(int32_t AllocBy) {
   std::vector<TSpMatElemInt> trip;
   std::size_t nz = 0;
   for (std::size_t k = 0; k < Count(); ++k) nz += Mat[k] != 0 ? 1 : 0;
-  const std::size_t blocks = (nz + static_cast<std::size_t>(step) - 1) / static_cast<std::size_t>(step);
+  const std::size_t blocks =
+      (nz + static_cast<std::size_t>(step) - 1) / static_cast<std::size_t>(step);
   const std::size_t alloc = std::max<std::size_t>(1, blocks) * static_cast<std::size_t>(step);
   if (alloc > static_cast<std::size_t>(std::numeric_limits<int32_t>::max()))
     throw EORKMatrixError(detail::ComponentMsg(*this, kNoHeap));
@@ -205,8 +206,9 @@ void TIntMatrix::SparseToArray() {
   if (int64_t{nc} * nr > kMaxDenseFromSparse)
     throw EORKMatrixError(detail::ComponentMsg(*this, kNoHeap));
   std::vector<int32_t> dense;
-  detail::Allocate<EORKMatrixError>(
-      *this, kNoHeap, [&] { dense.assign(static_cast<std::size_t>(nc) * static_cast<std::size_t>(nr), 0); });
+  detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] {
+    dense.assign(static_cast<std::size_t>(nc) * static_cast<std::size_t>(nr), 0);
+  });
   for (int32_t k = 0; k < FSparseNumElem; ++k) {
     const auto& e = SpMat[static_cast<std::size_t>(k)];
     dense[static_cast<std::size_t>(e.colidx - 1) * static_cast<std::size_t>(nr) +
@@ -350,7 +352,8 @@ void TIntMatrix::CopyFrom(const TIntMatrix* MatSource, int32_t SourceColLo, int3
     const Rect g = SourceRect(MatSource->FNCol, MatSource->FNRow, SourceColLo, SourceRowLo,
                               SourceColHi, SourceRowHi);
     CopyRect(
-        g, DestCol, DestRow, FNCol, FNRow, [&](int32_t c, int32_t r) { return MatSource->GetVal(c, r); },
+        g, DestCol, DestRow, FNCol, FNRow,
+        [&](int32_t c, int32_t r) { return MatSource->GetVal(c, r); },
         [&](int32_t c, int32_t r, int32_t v) { SetVal(c, r, v); });
   }
   Changed();
@@ -551,7 +554,8 @@ bool TIntMatrix::Subtract(const TIntMatrix* MatB) {
   MatB->RequireDense("Subtract");
   if (MatB->FNCol != FNCol || MatB->FNRow != FNRow) return false;
   for (std::size_t k = 0; k < Count(); ++k)
-    Mat[k] = static_cast<int32_t>(static_cast<uint32_t>(Mat[k]) - static_cast<uint32_t>(MatB->Mat[k]));
+    Mat[k] =
+        static_cast<int32_t>(static_cast<uint32_t>(Mat[k]) - static_cast<uint32_t>(MatB->Mat[k]));
   Changed();
   return true;
 }

@@ -7,7 +7,7 @@
 // these cached minima, taken in ascending r with strict comparison, is the
 // pair the full scan would find. A merge changes only the distances to
 // slot q, so afterwards only slot q and the slots whose cached partner was
-// p or q are scanned again; every other slot r merely compares its new
+// p or q may need a new scan; every other slot r merely compares its new
 // distance D(r, q) with its cached one.
 #include "ORK_math2.h"
 #include "ORK_univconst.h"
@@ -147,19 +147,30 @@ int32_t AgglomClustering(TObject* Sender, TMatrix& DataMat, TDistMode DistMode,
     m[q] = mq + mp;
     id[p] = 0;
     m[p] = 0;
-    // Refresh the cache: slot q and the slots that pointed to p or q are
-    // scanned again; any other slot r < q only compares its new D(r, q).
+    // Refresh the cache. Only distances to q changed (and p is gone), so a
+    // slot r < q keeps its partner unless that partner was p or q: when it
+    // was q, a distance that did not grow leaves q the first minimum; when
+    // it was p, a strictly smaller distance to q makes q the partner. Only
+    // the remaining cases need a new scan of the row.
     rescan(q);
     for (std::size_t r = 0; r < q; ++r) {
       if (id[r] <= 0) continue;
-      if (nn[r] == p || nn[r] == q) {
-        rescan(r);
-      } else {
-        const double dn = D[r * N + q];
-        if (dn < nd[r] || (dn == nd[r] && q < nn[r])) {
+      const double dn = D[r * N + q];
+      if (nn[r] == q) {
+        if (dn <= nd[r])
+          nd[r] = dn;
+        else
+          rescan(r);
+      } else if (nn[r] == p) {
+        if (dn < nd[r]) {
           nd[r] = dn;
           nn[r] = q;
+        } else {
+          rescan(r);
         }
+      } else if (dn < nd[r] || (dn == nd[r] && q < nn[r])) {
+        nd[r] = dn;
+        nn[r] = q;
       }
     }
   }

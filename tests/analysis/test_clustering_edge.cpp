@@ -174,6 +174,14 @@ TEST(AgglomClustering, ThreeObjectsHandlerAndAbort) {
   EXPECT_EQ(AgglomClustering(nullptr, empty, TDistMode::dmEuclid, TClusterMethod::cmSingleLink, 0,
                              den, md, pos, nullptr, nullptr),
             -2);
+  // NaN values: every pair is at no comparable distance; the slots are
+  // still joined, in slot order, and the leaf order stays a permutation.
+  auto nan_p = Column({1, std::nan(""), 3});
+  ASSERT_EQ(AgglomClustering(nullptr, *nan_p, TDistMode::dmEuclid, TClusterMethod::cmSingleLink, 0,
+                             den, md, pos, nullptr, nullptr),
+            0);
+  EXPECT_EQ(den.GetVal(3, 2), 5);
+  EXPECT_EQ(pos.GetVal(1) + pos.GetVal(2) + pos.GetVal(3), 6.0);
   EXPECT_EQ(ClusterMethodID[TClusterMethod::cmWard], "Ward's method");
   EXPECT_EQ(ClusterMethodID[TClusterMethod::cmUpgma], "unweighted pair group");
 }

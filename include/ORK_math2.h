@@ -582,7 +582,8 @@ using TCalcDistFunc = std::function<double(int32_t Index)>;
 /// is greater than number of objects" (k > n), "kMeansClustering: number
 /// of clusters must be at least 1" (k < 1, also for an empty matrix), and
 /// "kMeansClustering: max. number of iterations exceeded" after 1001
-/// passes (the results are stored first).
+/// passes (the results are stored first). An object with a NaN value is
+/// at no comparable distance: it goes to cluster 1 and the result is NaN.
 NUMBRA_EXPORT double kMeansClustering(const TMatrix& InMat, int32_t a, int32_t b, int32_t NumClust,
                                       int32_t RandSeed, TMatrix& Centers, TIntVector& ClassAssign,
                                       TIntVector& ClustSize);
@@ -618,7 +619,9 @@ NUMBRA_EXPORT void FindCenters(const TMatrix& InMat, int32_t LoRow, int32_t HiRo
 /// (n - 1), MergeDist n - 1 and ObjPos 2n - 1 elements (at least 1: for
 /// one object Dendrogram is 3 x 0, ObjPos[1] = 1). Clears AbortMathProc;
 /// 0 on success, -1 after an abort (outputs cleared, Dendrogram zero),
-/// -2 for a matrix without rows. Feedback(Sender, ProcStat, percent) is
+/// -2 for a matrix without rows. When no active pair lies below uc_MaxReal
+/// (NaN or huge distances) the first two active slots are joined at their
+/// distance, so the dendrogram stays complete. Feedback(Sender, ProcStat, percent) is
 /// called before the first step and after each step when given. Cost:
 /// O(n^2) memory and, with a cache of each row's nearest partner, about
 /// O(n^2) time for the common linkages.

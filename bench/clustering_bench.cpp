@@ -180,8 +180,14 @@ std::string ProcessorName() {
 
 int main(int argc, char** argv) {
   benchmark::AddCustomContext("processor", ProcessorName());
-  benchmark::AddCustomContext("kmeans_kernel",
-                              "portable C++, distances to all centres accumulated together");
+#if defined(__x86_64__) && defined(__GNUC__)
+  const bool avx2 = __builtin_cpu_supports("avx2");
+#else
+  const bool avx2 = false;
+#endif
+  benchmark::AddCustomContext("kmeans_kernel", avx2
+                                                   ? "block kernel, AVX2 clone (chosen at run time)"
+                                                   : "block kernel, portable clone");
   CheckSameAssignments();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -982,6 +982,9 @@ class NUMBRA_EXPORT TIntMatrix : public TComponent {
   /// Dense only (both): this matrix -= MatB (wrapping); false when MatB is
   /// null or the sizes differ. OnChange, true.
   bool Subtract(const TIntMatrix* MatB);
+  /// Dense only (both): element-wise product this(c, r) *= MatB(c, r)
+  /// (wrapping); false when MatB is null or the sizes differ. OnChange, true.
+  bool EMult(const TIntMatrix* MatB);
   /// Dense only: every element times Scalar (wrapping); OnChange.
   void SMult(int32_t Scalar);
   /// Dense only: Scalar added to every element (wrapping); OnChange.
@@ -993,6 +996,15 @@ class NUMBRA_EXPORT TIntMatrix : public TComponent {
   /// "Component "<Name>": SortRows: key column <c> outside 1..<n>".
   void SortRows(int32_t SortColIx, bool Ascending, int32_t LowCol, int32_t LowRow, int32_t HighCol,
                 int32_t HighRow);
+  /// Dense only: reverses the order of the columns; OnChange.
+  void MirrorColumns();
+  /// Dense only: reverses the order of the rows; OnChange.
+  void MirrorRows();
+  /// Dense only: position (ColIx, RowIx) of the element of the region
+  /// closest to Value (smallest |x - Value| as a 64-bit difference, the
+  /// first column by column on ties); both 0 for an empty region.
+  void Find(int32_t LowCol, int32_t HighCol, int32_t LowRow, int32_t HighRow, int32_t Value,
+            int32_t& ColIx, int32_t& RowIx) const;
   /// Exchanges two whole rows. Raises EORKMatrixError "Component "<Name>":
   /// ExchangeRows: row <r> outside 1..<n>".
   void ExchangeRows(int32_t r1, int32_t r2);

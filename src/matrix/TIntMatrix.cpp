@@ -7,6 +7,7 @@
 #include "vector/vector_detail.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 #include <numeric>
 
@@ -560,6 +561,16 @@ bool TIntMatrix::Subtract(const TIntMatrix* MatB) {
   return true;
 }
 
+bool TIntMatrix::EMult(const TIntMatrix* MatB) {
+  RequireDense("EMult");
+  if (MatB == nullptr) return false;
+  MatB->RequireDense("EMult");
+  if (MatB->FNCol != FNCol || MatB->FNRow != FNRow) return false;
+  for (std::size_t k = 0; k < Count(); ++k) Mat[k] = WrapMul(Mat[k], MatB->Mat[k]);
+  Changed();
+  return true;
+}
+
 void TIntMatrix::SMult(int32_t Scalar) {
   RequireDense("SMult");
   for (std::size_t k = 0; k < Count(); ++k) Mat[k] = WrapMul(Mat[k], Scalar);
@@ -590,6 +601,39 @@ void TIntMatrix::SortRows(int32_t SortColIx, bool Ascending, int32_t LowCol, int
     if (OnSortExchange) OnSortExchange(this, 2, i, j, LowCol, HighCol);
   });
   Changed();
+}
+
+void TIntMatrix::MirrorColumns() {
+  RequireDense("MirrorColumns");
+  for (int32_t c = 1; c <= FNCol / 2; ++c)
+    for (int32_t r = 1; r <= FNRow; ++r) std::swap(Mat[Idx(c, r)], Mat[Idx(FNCol + 1 - c, r)]);
+  Changed();
+}
+
+void TIntMatrix::MirrorRows() {
+  RequireDense("MirrorRows");
+  for (int32_t c = 1; c <= FNCol; ++c)
+    for (int32_t r = 1; r <= FNRow / 2; ++r) std::swap(Mat[Idx(c, r)], Mat[Idx(c, FNRow + 1 - r)]);
+  Changed();
+}
+
+void TIntMatrix::Find(int32_t LowCol, int32_t HighCol, int32_t LowRow, int32_t HighRow,
+                      int32_t Value, int32_t& ColIx, int32_t& RowIx) const {
+  RequireDense("Find");
+  MakeValidColRange(LowCol, HighCol);
+  MakeValidRowRange(LowRow, HighRow);
+  ColIx = 0;
+  RowIx = 0;
+  int64_t best = std::numeric_limits<int64_t>::max();
+  for (int32_t c = LowCol; c <= HighCol; ++c)
+    for (int32_t r = LowRow; r <= HighRow; ++r) {
+      const int64_t d = std::abs(int64_t{Mat[Idx(c, r)]} - Value);
+      if (d < best) {
+        best = d;
+        ColIx = c;
+        RowIx = r;
+      }
+    }
 }
 
 void TIntMatrix::ExchangeRows(int32_t r1, int32_t r2) {

@@ -145,6 +145,14 @@ TEST(TIntMatrixSparse, DenseOnlyOperationsRaise) {
       {"SortRows", [&] { s->SortRows(1, true, 0, 0, 0, 0); }},
       {"ExchangeRows", [&] { s->ExchangeRows(1, 1); }},
       {"ExchangeColumns", [&] { s->ExchangeColumns(1, 1); }},
+      {"EMult", [&] { s->EMult(&other); }},
+      {"MirrorRows", [&] { s->MirrorRows(); }},
+      {"MirrorColumns", [&] { s->MirrorColumns(); }},
+      {"Find",
+       [&] {
+         int32_t c = 0, r = 0;
+         s->Find(0, 0, 0, 0, 1, c, r);
+       }},
       {"CopyFrom", [&] { s->CopyFrom(&other, 1, 1, 1, 1, 1, 1); }},
       {"StoreOnFile", [&] { s->StoreOnFile(0, 0, 0, 0, ::testing::TempDir() + "x.txt"); }},
   };
@@ -179,6 +187,23 @@ TEST(TIntMatrixDense, ArithmeticSortCopyAndCrc) {
   EXPECT_EQ(m.GetVal(2, 3), 60);
   EXPECT_EQ(m.CountValues(0, 0, 0, 0, 2, 6), 3);
   EXPECT_EQ(m.CountMaskedZeros(0, 0, 0, 0, 3), 4);  // 4, 20, 40, 60 (not 2, 6)
+  // Mirror, element-wise product and search on a copy.
+  TIntMatrix w;
+  w.Clone(&m);
+  w.MirrorRows();
+  w.MirrorColumns();
+  EXPECT_EQ(w.GetVal(1, 1), 60);
+  EXPECT_EQ(w.GetVal(2, 3), 2);
+  EXPECT_TRUE(w.EMult(&m));
+  EXPECT_EQ(w.GetVal(1, 1), 120);
+  EXPECT_EQ(w.GetVal(2, 2), 40 * 4);
+  int32_t fc = 0, fr = 0;
+  m.Find(0, 0, 0, 0, 37, fc, fr);
+  EXPECT_EQ(fc, 2);
+  EXPECT_EQ(fr, 2);  // 40 is nearest
+  m.Find(0, 0, 0, 0, -2147483647 - 1, fc, fr);
+  EXPECT_EQ(fc, 1);  // 2, the first of the smallest
+  EXPECT_EQ(fr, 1);
   TMatrix d;
   d.Resize(3, 3);
   d.CopyFrom(&m, 1, 1, 2, 3, 2, 1);

@@ -992,6 +992,146 @@ NUMBRA_EXPORT bool VertexCompAnalysis(const TMatrix& Data, int32_t NumEndmembers
 // Clustering and nearest neighbours
 // ===========================================================================
 
+// Objects are the rows of a data matrix, variables its columns. The
+// routines keep no state; they count progress in ProcStat (calling
+// MathFeedBackProc) and stop where stated when AbortMathProc is set.
+
+/// Weighting of EstimateByKNN.
+enum class TKnnWMode : uint8_t { kwmGauss, kwmAverage, kwmMedian, kwmLinear, kwmBiQuad };
+
+/// Linkage rule of AgglomClustering.
+enum class TClusterMethod : uint8_t {
+  cmSingleLink,
+  cmCompleteLink,
+  cmWard,
+  cmAvgLink,
+  cmFlexLink,
+  cmUpgma
+};
+
+/// Display names of the linkage rules, indexed by TClusterMethod.
+struct TClusterMethodIds {
+  /// One name per rule, in the order of TClusterMethod.
+  std::string_view Names[6];
+  /// Name of Method.
+  [[nodiscard]] constexpr std::string_view operator[](TClusterMethod Method) const noexcept {
+    return Names[static_cast<std::size_t>(Method)];
+  }
+};
+
+/// "single linkage", "complete linkage", "Ward's method", "average linkage",
+/// "flexible strategy", "unweighted pair group".
+inline constexpr TClusterMethodIds ClusterMethodID{{"single linkage", "complete linkage",
+                                                    "Ward's method", "average linkage",
+                                                    "flexible strategy", "unweighted pair group"}};
+
+/// Feedback procedure of AgglomClustering: ProcStat and the percentage done.
+using TClusterFeedback = std::function<void(TObject* Sender, double ProcStat, double PercentDone)>;
+
+/// Distance of object (row) Index for FindNearestNeighbors.
+using TCalcDistFunc = std::function<double(int32_t Index)>;
+
+/// k-means clustering (Lloyd iterations) of the n rows of InMat into
+/// NumClust clusters by squared Euclidean distance. Seeds: RandSeed < 1
+/// takes objects 1..k, otherwise the runtime's generator is seeded with
+/// RandSeed and each centre is object Random(n) + 1. Each pass assigns every
+/// object to its nearest centre (lowest number on ties) and recomputes the
+/// centres as the means of their objects (an empty cluster's centre
+/// becomes 0); passes repeat until nothing changes, 1001 passes are made or
+/// AbortMathProc is set (then it returns at once). Finally the clusters
+/// are renumbered by descending size (cluster 1 the largest). Centers
+/// becomes p x k, ClassAssign n and ClustSize k elements. The arguments a
+/// and b are not used. Returns the total within-cluster sum of squared
+/// distances. Raises EORKMath2Error "kMeansClustering: number of clusters
+/// is greater than number of objects" (k > n), "kMeansClustering: number
+/// of clusters must be at least 1" (k < 1, also for an empty matrix), and
+/// "kMeansClustering: max. number of iterations exceeded" after 1001
+/// passes (the results are stored first). An object with a NaN value is
+/// at no comparable distance: it goes to cluster 1 and the result is NaN.
+NUMBRA_EXPORT double kMeansClustering(const TMatrix& InMat, int32_t a, int32_t b, int32_t NumClust,
+                                      int32_t RandSeed, TMatrix& Centers, TIntVector& ClassAssign,
+                                      TIntVector& ClustSize);
+/// kMeansClustering with RandSeed 0 and a temporary ClustSize.
+NUMBRA_EXPORT double kMeansClustering(const TMatrix& InMat, int32_t a, int32_t b, int32_t NumClust,
+                                      TMatrix& Centers, TIntVector& ClassAssign);
+/// Empirical number of k-means passes: round(0.18232 sqrt(ab) - 0.00092427 a
+/// - 0.00017557 a c + 0.38775 sqrt(ac) - 108), at least 20 (halves to even).
+NUMBRA_EXPORT int32_t kMeansEstimatedSteps(int32_t a, int32_t b, int32_t c);
+
+/// Centre search by pairwise merging of the rows LoRow..HiRow of InMat:
+/// while more than NumCenters rows remain, the closest pair (squared
+/// Euclidean over all columns; pairs at 1e10 or more are never merged) is
+/// replaced by its weighted mean. Rows 1..NumCenters of Centers receive the
+/// centres (Centers' column count); MeanDist is the mean distance of each
+/// centre to its nearest other centre (1e5 for a lone centre). InMat is
+/// worked on in a copy held in memory and is left unchanged; nothing is
+/// written to disk. Bounds are clamped into 1..rows; NumCenters < 1, an
+/// empty range or Centers with fewer than NumCenters rows: nothing, MeanDist
+/// 0.
+NUMBRA_EXPORT void FindCenters(const TMatrix& InMat, int32_t LoRow, int32_t HiRow,
+                               int32_t NumCenters, TMatrix& Centers, double& MeanDist);
+
+/// Hierarchical agglomerative clustering of the rows of DataMat. The
+/// distance matrix comes from DataMat.CalcDistMat(DistMode) with
+/// DataMat.OnCalcDistance temporarily replaced by OnCalcDist (restored in
+/// every case, exceptions included). Step s = 1..n-1 merges the active
+/// pair p < q with the smallest distance (the first in row-then-column
+/// order on ties), updates the distances by the Lance-Williams rule of
+/// ClusterMethod (FlexParam for cmFlexLink) and writes Dendrogram row s =
+/// (id p, id q, n + s) and MergeDist[s]. ObjPos[i] (1..2n-1) is the drawing
+/// position of leaf i and of merge node n + s. Dendrogram becomes 3 x
+/// (n - 1), MergeDist n - 1 and ObjPos 2n - 1 elements (at least 1: for
+/// one object Dendrogram is 3 x 0, ObjPos[1] = 1). Clears AbortMathProc;
+/// 0 on success, -1 after an abort (outputs cleared, Dendrogram zero),
+/// -2 for a matrix without rows. When no active pair lies below uc_MaxReal
+/// (NaN or huge distances) the first two active slots are joined at their
+/// distance, so the dendrogram stays complete. Feedback(Sender, ProcStat, percent) is
+/// called before the first step and after each step when given. Cost:
+/// O(n^2) memory and, with a cache of each row's nearest partner, about
+/// O(n^2) time for the common linkages.
+NUMBRA_EXPORT int32_t AgglomClustering(TObject* Sender, TMatrix& DataMat, TDistMode DistMode,
+                                       TClusterMethod ClusterMethod, double FlexParam,
+                                       TIntMatrix& Dendrogram, TVector& MergeDist, TVector& ObjPos,
+                                       const TClusterFeedback& Feedback,
+                                       const TOnCalcDistanceEvent& OnCalcDist);
+
+/// For each row i of LoRow..HiRow (clamped into 1..rows, exchanged when
+/// reversed) the mean Euclidean distance to its k nearest rows of the range,
+/// itself included (k clamped to 1..50 and to the rows). MeanDist[i] is
+/// written through SetVal (elements beyond its length are dropped).
+NUMBRA_EXPORT void MeanDistanceKNN(const TMatrix& InMat, int32_t k, int32_t LoRow, int32_t HiRow,
+                                   TVector& MeanDist);
+
+/// The k (at most 100 and the row count) objects of FirstObj..LastObj
+/// (clamped into 1..rows) nearest to RefVec (Euclidean over RefVec's
+/// elements) or, when CalcDist is given, with the smallest CalcDist(i).
+/// NNMat(1, r) = object, NNMat(2, r) = distance, r = 1..k in ascending
+/// order (ties keep the lower object first). When the range holds fewer
+/// than k objects the rows beyond them get object 0 and distance
+/// uc_MaxReal; objects at a NaN distance are never listed. Written through
+/// NNMat.SetVal, so cells outside NNMat are dropped. k < 1 or no rows:
+/// nothing.
+NUMBRA_EXPORT void FindNearestNeighbors(int32_t k, const TMatrix& DataMat, int32_t FirstObj,
+                                        int32_t LastObj, const TVector& RefVec, TMatrix& NNMat,
+                                        const TCalcDistFunc& CalcDist);
+
+/// k-nearest-neighbour estimate of the target at ProbeVec: the k (clamped
+/// to 1..100 and to the rows) rows of DataMat nearest to ProbeVec, weighted by WMode (Param
+/// is the width of kwmGauss and kwmLinear). MeanDist is their mean
+/// distance. kwmBiQuad fits a full quadratic polynomial by SvdLeastSquares
+/// (0 when that fails). Estimate and MeanDist are 0 for a matrix without
+/// rows.
+NUMBRA_EXPORT void EstimateByKNN(const TMatrix& DataMat, const TVector& TargetVec, int32_t k,
+                                 TKnnWMode WMode, double Param, const TVector& ProbeVec,
+                                 double& Estimate, double& MeanDist);
+
+/// exp(-min(20, sum_i (Vec1[i] - Vec2[i])^2 / Width^2)), i over Vec2.
+NUMBRA_EXPORT double CalcGaussKernel(const TVector& Vec1, const TVector& Vec2, double Width);
+/// exp(-min(20, sum_j (Vec[j] - Mat(j, Row))^2 / Width^2)), j over the
+/// columns of Mat.
+NUMBRA_EXPORT double CalcGaussKernelMat(const TVector& Vec, const TMatrix& Mat, int32_t Row,
+                                        double Width);
+
 // ===========================================================================
 // Plane geometry and image correlation
 // ===========================================================================

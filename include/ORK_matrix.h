@@ -81,6 +81,8 @@ enum class TEdgeOp : uint8_t { eopMin, eopMax, eopSum, eopMean };
 
 // ---- end of statistics types ----
 
+class TIntMatrix;
+
 /// Dense matrix of doubles, addressed 1-based as (column, row).
 ///
 /// A new matrix is 1 x 1 holding 0.0. NrOfColumns() or NrOfRows() may be 0
@@ -207,6 +209,10 @@ class NUMBRA_EXPORT TMatrix : public TComponent {
   void CopyFrom(const TMat3D* MatSource, int32_t SourceColLo, int32_t SourceRowLo,
                 int32_t SourceColHi, int32_t SourceRowHi, int32_t SourceLayer, int32_t DestCol,
                 int32_t DestRow);
+  /// The same from a dense integer matrix, each value converted to double.
+  /// Null or a sparse source: nothing.
+  void CopyFrom(const TIntMatrix* MatSource, int32_t SourceColLo, int32_t SourceRowLo,
+                int32_t SourceColHi, int32_t SourceRowHi, int32_t DestCol, int32_t DestRow);
   /// Copies elements Source1stElem..SourceLastElem of VecSource (range rule
   /// of the vector) into row DestRow starting at column DestCol
   /// (TDims::dimRow) or into column DestCol starting at row DestRow
@@ -794,6 +800,299 @@ class NUMBRA_EXPORT TMatrix : public TComponent {
                int64_t* Consumed);
   void WriteXml(const std::function<void(std::string_view)>& Sink, std::string_view LineEnd,
                 bool CreateHeader, const std::string& DataID) const;
+};
+
+/// One stored element of the sparse form of TIntMatrix (12 bytes, in this
+/// order): column and row (both from 1) and the value.
+struct TSpMatElemInt {
+  /// Column (1-based).
+  int32_t colidx;
+  /// Row (1-based).
+  int32_t rowidx;
+  /// Stored value (a 0 stored by SetVal counts as a triple like any other).
+  int32_t value;
+};
+
+/// Matrix of 32-bit signed integers, addressed 1-based as (column, row), in
+/// one of two forms.
+///
+/// Dense form (TIntMatrix(AOwner)): the twin of TMatrix with integer
+/// values -- column-major contiguous storage of at least 1 x 1, reads
+/// outside give 0, writes outside are ignored, the same range rules.
+/// Integer results (Sum, Trace, Add, Subtract, SMult, SAdd) wrap modulo
+/// 2^32; statistics are computed in double.
+///
+/// Sparse form (CreateSparse, ArrayToSparse): a list of (column, row,
+/// value) triples kept sorted by column, then row, with no two at one
+/// position, plus their bounding box. GetVal finds a triple by binary
+/// search (0 where none is stored); SetVal inserts or replaces one, with no
+/// upper bound on the indices, and widens the size to include it. Only the
+/// operations documented as understanding the sparse form may be called on
+/// it; every other one raises EORKMatrixError "Component "<Name>": <Op>: not
+/// available for a sparse matrix" and touches nothing.
+///
+/// Not safe for use from several threads at once.
+class NUMBRA_EXPORT TIntMatrix : public TComponent {
+ public:
+  /// Dense 1 x 1 matrix holding 0. Raises EORKMatrixError "Component
+  /// "<Name>": not enough memory on heap" when no storage is left.
+  explicit TIntMatrix(TComponent* AOwner = nullptr);
+  ~TIntMatrix() override;
+  /// A new sparse matrix: no triples, empty bounding box, size 0 x 0, growth
+  /// step max(AllocBy, 1) triples (the first block is allocated at once).
+  /// Owned by AOwner when that is given, else by the caller.
+  [[nodiscard]] static TIntMatrix* CreateSparse(TComponent* AOwner, int32_t AllocBy);
+
+  // ---- events -----------------------------------------------------------
+  /// Fired with this matrix as sender after each change of contents or size.
+  TNotifyEvent OnChange;
+  /// Fired by SortRows (code 2) and SortCols (code 1) for every exchange.
+  TSortExchgEvent OnSortExchange;
+  /// Called by PercDone with whole percentages.
+  TOnPercentDoneEvent OnPercentDone;
+
+  // ---- properties -------------------------------------------------------
+  /// Number of columns (0 or more).
+  [[nodiscard]] int32_t NrOfColumns() const noexcept { return FNCol; }
+  /// Number of rows (0 or more).
+  [[nodiscard]] int32_t NrOfRows() const noexcept { return FNRow; }
+  /// NrOfColumns setter: Resize(max(n, 0), NrOfRows()).
+  void SetNCols(int32_t n);
+  /// NrOfRows setter: Resize(NrOfColumns(), max(n, 0)).
+  void SetNRows(int32_t n);
+  /// Free identifier of the data set (not touched by Clone).
+  ///@{
+  [[nodiscard]] const std::string& DataID() const noexcept { return FDataID; }
+  void SetDataID(std::string Value) { FDataID = std::move(Value); }
+  ///@}
+  /// True when the contents are held as sparse triples.
+  [[nodiscard]] bool IsSparse() const noexcept { return FIsSparse; }
+  /// Growth step of the triple store (at least 1).
+  [[nodiscard]] int32_t AllocBy() const noexcept { return FAllocBy; }
+  /// Number of triples allocated (0 in the dense form).
+  [[nodiscard]] int32_t NumAllocated() const noexcept { return FNumAllocated; }
+  /// Number of stored triples (0 in the dense form).
+  [[nodiscard]] int32_t SparseNumElem() const noexcept { return FSparseNumElem; }
+  /// Bounding box of the stored triples; an empty box has the low values
+  /// 2147483647 and the high values 1.
+  ///@{
+  [[nodiscard]] int32_t SparseLowCol() const noexcept { return FSparseLowCol; }
+  [[nodiscard]] int32_t SparseHighCol() const noexcept { return FSparseHighCol; }
+  [[nodiscard]] int32_t SparseLowRow() const noexcept { return FSparseLowRow; }
+  [[nodiscard]] int32_t SparseHighRow() const noexcept { return FSparseHighRow; }
+  ///@}
+  /// The stored triples in their sorted order (empty in the dense form).
+  [[nodiscard]] std::span<const TSpMatElemInt> Triples() const noexcept {
+    return {SpMat.data(), static_cast<std::size_t>(FSparseNumElem)};
+  }
+  /// Dense form: all NrOfColumns() * NrOfRows() elements, column by column
+  /// (empty for an empty matrix). Sparse form: empty.
+  [[nodiscard]] std::span<const int32_t> Values() const noexcept;
+
+  // ---- elements (both forms) ----------------------------------------------
+  /// Element (Nc, Nr); 0 outside the matrix (dense) or where no triple is
+  /// stored (sparse).
+  [[nodiscard]] int32_t GetVal(int32_t Nc, int32_t Nr) const noexcept;
+  /// Dense: stores Value inside the matrix and fires OnChange, ignored
+  /// outside. Sparse: ignored unless Nc >= 1 and Nr >= 1; otherwise the
+  /// triple at (Nc, Nr) is replaced or inserted (no upper bound), the size
+  /// becomes at least Nc x Nr, OnChange. Raises EORKMatrixError "Component
+  /// "<Name>": not enough memory on heap" when the store cannot grow.
+  void SetVal(int32_t Nc, int32_t Nr, int32_t Value);
+  /// Convenience reader of the Elem property (same as GetVal).
+  [[nodiscard]] int32_t Elem(int32_t Nc, int32_t Nr) const noexcept { return GetVal(Nc, Nr); }
+  /// Column range rule as TMatrix::MakeValidColRange.
+  void MakeValidColRange(int32_t& LowCol, int32_t& HighCol) const noexcept;
+  /// Row range rule as TMatrix::MakeValidRowRange.
+  void MakeValidRowRange(int32_t& LowRow, int32_t& HighRow) const noexcept;
+
+  // ---- form conversion ----------------------------------------------------
+  /// Dense to sparse (nothing when already sparse): every non-zero element
+  /// becomes a triple, column by column; the size is kept; growth step
+  /// max(AllocBy, 1). No OnChange.
+  void ArrayToSparse(int32_t AllocBy);
+  /// Sparse to dense (nothing when dense): the size becomes the bounding
+  /// box's high column and row (1 x 1 without triples), every triple is
+  /// written to its place, the rest is 0. No OnChange. Raises
+  /// EORKMatrixError "Component "<Name>": not enough memory on heap", with
+  /// the matrix unchanged, when the dense storage would exceed 2^28
+  /// elements or cannot be had.
+  void SparseToArray();
+
+  // ---- size -----------------------------------------------------------------
+  /// Sets the size (negative values count as 0); false and nothing happens
+  /// when it is unchanged. Dense: as TMatrix::Resize, OnChange, true.
+  /// Sparse: the triples outside Nc x Nr are dropped and the bounding box
+  /// is recomputed from those kept; false, no OnChange.
+  bool Resize(int32_t Nc, int32_t Nr);
+  /// Resize, and when that returned true, Fill(0).
+  bool ResizeAndClear(int32_t Nc, int32_t Nr);
+
+  // ---- filling and copying ------------------------------------------------
+  /// Dense: every element becomes value. Sparse: value <> 0 goes into every
+  /// stored triple only; 0 removes all triples (empty box, store reset to
+  /// one growth step). OnChange.
+  void Fill(int32_t value);
+  /// Dense only: elements (i, i) become value; OnChange.
+  void FillDiag(int32_t value);
+  /// Takes the contents of MatSource when both are in the same form
+  /// (otherwise, or for null, nothing). Dense: as TMatrix::Clone. Sparse:
+  /// the triples, the bounding box, the allocation and the growth step --
+  /// and also NrOfColumns() and NrOfRows(), so that the copy has the size
+  /// of its source. OnChange.
+  void Clone(const TIntMatrix* MatSource);
+  /// Dense only (both): as TMatrix::CopyFrom with integer values.
+  void CopyFrom(const TIntMatrix* MatSource, int32_t SourceColLo, int32_t SourceRowLo,
+                int32_t SourceColHi, int32_t SourceRowHi, int32_t DestCol, int32_t DestRow);
+  /// Both forms: as TMatrix::CopyRowToVec into a TIntVector.
+  void CopyRowToVec(TIntVector* DestVec, int32_t Row, int32_t FirstCol, int32_t LastCol) const;
+  /// Both forms: as TMatrix::CopyColToVec into a TIntVector.
+  void CopyColToVec(TIntVector* DestVec, int32_t Col, int32_t FirstRow, int32_t LastRow) const;
+
+  // ---- statistics -----------------------------------------------------------
+  /// Both forms: 32-bit wrapping sum of the region (sparse: of the stored
+  /// values inside it).
+  [[nodiscard]] int32_t Sum(int32_t LoC, int32_t LoR, int32_t HiC, int32_t HiR) const noexcept;
+  /// Both forms: smallest and largest value of the region, starting from
+  /// 2147483647 and -2147483647 (sparse: only stored triples count, so an
+  /// empty region leaves the start values).
+  void MinMax(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow, int32_t& Minimum,
+              int32_t& Maximum) const noexcept;
+  /// Both forms: mean and variance of the region as TMatrix::MeanVar
+  /// (positions without a triple count as 0; Variance 1.0 for fewer than 3
+  /// values, Mean 0 for none).
+  void MeanVar(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow, double& Mean,
+               double& Variance) const;
+  /// Both forms: sum of the diagonal (wrapping). Sparse: 0 unless the
+  /// bounding box's high column equals its high row.
+  [[nodiscard]] int32_t Trace() const noexcept;
+  /// Dense only: number of elements x of the region with RangeLow <= x <=
+  /// RangeHigh.
+  [[nodiscard]] int32_t CountValues(int32_t LowCol, int32_t HighCol, int32_t LowRow,
+                                    int32_t HighRow, int32_t RangeLow, int32_t RangeHigh) const;
+  /// Dense only: number of elements x of the region with (x AND Bitmask) = 0.
+  [[nodiscard]] int32_t CountMaskedZeros(int32_t LowCol, int32_t HighCol, int32_t LowRow,
+                                         int32_t HighRow, uint32_t Bitmask) const;
+  /// Dense only: 32 upper-case hexadecimal digits, four CRC-32 accumulators,
+  /// one per byte of the elements (least significant first), column by
+  /// column.
+  [[nodiscard]] std::string CRCofData() const;
+
+  // ---- arithmetic -----------------------------------------------------------
+  /// Both forms: exchanges columns and rows (sparse: every triple, the
+  /// bounding box and the size; the triples are sorted again). True.
+  bool Transpose();
+  /// This matrix += MatB (wrapping). False when MatB is null or this matrix
+  /// is sparse. Dense MatB: false unless the sizes agree. Sparse MatB: false
+  /// unless this matrix covers MatB's bounding box; its stored values are
+  /// added at their positions. OnChange, true.
+  bool Add(const TIntMatrix* MatB);
+  /// Dense only (both): this matrix -= MatB (wrapping); false when MatB is
+  /// null or the sizes differ. OnChange, true.
+  bool Subtract(const TIntMatrix* MatB);
+  /// Dense only (both): element-wise product this(c, r) *= MatB(c, r)
+  /// (wrapping); false when MatB is null or the sizes differ. OnChange, true.
+  bool EMult(const TIntMatrix* MatB);
+  /// Dense only: every element times Scalar (wrapping); OnChange.
+  void SMult(int32_t Scalar);
+  /// Dense only: Scalar added to every element (wrapping); OnChange.
+  void SAdd(int32_t Scalar);
+
+  // ---- reordering (dense only) ----------------------------------------------
+  /// Comb sort of the rows LowRow..HighRow by column SortColIx, as
+  /// TMatrix::SortRows (OnSortExchange code 2). Raises EORKMatrixError
+  /// "Component "<Name>": SortRows: key column <c> outside 1..<n>".
+  void SortRows(int32_t SortColIx, bool Ascending, int32_t LowCol, int32_t LowRow, int32_t HighCol,
+                int32_t HighRow);
+  /// Dense only: reverses the order of the columns; OnChange.
+  void MirrorColumns();
+  /// Dense only: reverses the order of the rows; OnChange.
+  void MirrorRows();
+  /// Dense only: position (ColIx, RowIx) of the element of the region
+  /// closest to Value (smallest |x - Value| as a 64-bit difference, the
+  /// first column by column on ties); both 0 for an empty region.
+  void Find(int32_t LowCol, int32_t HighCol, int32_t LowRow, int32_t HighRow, int32_t Value,
+            int32_t& ColIx, int32_t& RowIx) const;
+  /// Exchanges two whole rows. Raises EORKMatrixError "Component "<Name>":
+  /// ExchangeRows: row <r> outside 1..<n>".
+  void ExchangeRows(int32_t r1, int32_t r2);
+  /// Exchanges two whole columns. Raises EORKMatrixError "Component
+  /// "<Name>": ExchangeColumns: column <c> outside 1..<n>".
+  void ExchangeColumns(int32_t c1, int32_t c2);
+
+  // ---- persistence ----------------------------------------------------------
+  // Dense text form: the line "LoC LoR HiC HiR", then one line per row of
+  // the region with its values separated by one blank (CR LF), as TMatrix
+  // writes it, with plain decimal integers.
+
+  /// Dense only: writes the region (range rules apply). False when the file
+  /// cannot be created or written.
+  bool StoreOnFile(int32_t LoC, int32_t LoR, int32_t HiC, int32_t HiR,
+                   const std::string& FileName) const;
+  /// Dense only: reads the text form, with the rules and size limits of
+  /// TMatrix::LoadFromFile; a value must be a decimal integer within the
+  /// 32-bit range. False, with the matrix unchanged, on any failure.
+  bool LoadFromFile(const std::string& FileName, bool AdjustMatrixSize);
+
+  // Sparse text form (StoreSparseMat / LoadSparseMat), lines ending in CR
+  // LF: the signature line "NUMBRA-SPARSE-INT 1"; the line "NrOfColumns
+  // NrOfRows Count"; then Count lines "column row value", each a decimal
+  // integer, columns and rows 1..2147483647, in ascending column-then-row
+  // order without repeated positions.
+
+  /// Sparse only: writes the sparse text form to FileName (replaced if
+  /// present). False when the file cannot be written (a partial file is
+  /// removed) or the matrix is dense.
+  bool StoreSparseMat(const std::string& FileName) const;
+  /// Sparse only: reads the sparse text form; the matrix takes the triples,
+  /// the bounding box and the size (at least the box); OnChange. False,
+  /// with the matrix unchanged, when the matrix is dense, the file cannot be
+  /// opened, the signature or a number is wrong, an index lies outside
+  /// 1..2147483647, the size is smaller than the box, the triples are out
+  /// of order or repeated, Count does not match the lines that follow or
+  /// exceeds what the file can hold.
+  bool LoadSparseMat(const std::string& FileName);
+
+ protected:
+  /// Fires OnChange (when assigned) with this matrix as sender.
+  void Changed() {
+    if (OnChange) OnChange(this);
+  }
+  /// Calls OnPercentDone(this, Percent) when assigned.
+  void PercDone(TObject* Sender, int32_t Percent) {
+    (void)Sender;
+    if (OnPercentDone) OnPercentDone(this, Percent);
+  }
+
+ private:
+  [[nodiscard]] bool Inside(int32_t c, int32_t r) const noexcept {
+    return c >= 1 && c <= FNCol && r >= 1 && r <= FNRow;
+  }
+  [[nodiscard]] std::size_t Idx(int32_t c, int32_t r) const noexcept {
+    return static_cast<std::size_t>(c - 1) * static_cast<std::size_t>(FNRow > 0 ? FNRow : 1) +
+           static_cast<std::size_t>(r - 1);
+  }
+  [[nodiscard]] std::size_t Count() const noexcept {
+    return static_cast<std::size_t>(FNCol) * static_cast<std::size_t>(FNRow);
+  }
+  void RequireDense(std::string_view Op) const;
+  [[nodiscard]] int32_t SparseSearch(int32_t Nc, int32_t Nr) const noexcept;
+  void EmptyBox() noexcept;
+  void WidenBox(int32_t c, int32_t r) noexcept;
+
+  int32_t FNCol = 1;
+  int32_t FNRow = 1;
+  std::string FDataID;
+  bool FIsSparse = false;
+  int32_t FNumAllocated = 0;
+  int32_t FAllocBy = 1;
+  int32_t FSparseNumElem = 0;
+  int32_t FSparseLowCol = 2147483647;
+  int32_t FSparseHighCol = 1;
+  int32_t FSparseLowRow = 2147483647;
+  int32_t FSparseHighRow = 1;
+  std::vector<TSpMatElemInt> SpMat;
+  std::vector<int32_t> Mat;
 };
 
 // ---- three- and four-dimensional arrays ----

@@ -963,6 +963,40 @@ class NUMBRA_EXPORT TIntMatrix : public TComponent {
   /// values, Mean 0 for none).
   void MeanVar(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow, double& Mean,
                double& Variance) const;
+  /// Both forms: skewness and excess kurtosis of the region as
+  /// TMatrix::SkewKurt, in double from the integer elements (positions
+  /// without a triple count as 0; both 0 for fewer than 2 values).
+  void SkewKurt(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow, double& Skewness,
+                double& Kurtosis) const;
+  /// Both forms: bias-corrected skewness and kurtosis as
+  /// TMatrix::SkewKurtSample (both 0 for fewer than 4 values).
+  void SkewKurtSample(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow,
+                      double& Skewness, double& Kurtosis) const;
+  /// Dense only: geometric mean of the region as TMatrix::GeometricMean
+  /// (0.0 when an element is 0 or the region is empty). Raises
+  /// EORKMatrixError "Component "<Name>": negative argument passed to
+  /// GeometricMean" for a negative element.
+  [[nodiscard]] double GeometricMean(int32_t LowCol, int32_t LowRow, int32_t HighCol,
+                                     int32_t HighRow) const;
+  /// Dense only: harmonic mean of the region as TMatrix::HarmonicMean (0.0
+  /// for an empty region). Raises EORKMatrixError "Component "<Name>":
+  /// negative or zero argument passed to HarmonicMean" for an element <= 0.
+  [[nodiscard]] double HarmonicMean(int32_t LowCol, int32_t LowRow, int32_t HighCol,
+                                    int32_t HighRow) const;
+  /// Dense only: quartiles of the region as TMatrix::Quartiles ((n + 1) f
+  /// positions, linear interpolation); false with all three 0.0 for an
+  /// empty region.
+  bool Quartiles(int32_t LowCol, int32_t LowRow, int32_t HighCol, int32_t HighRow, double& Q1,
+                 double& Q2, double& Q3) const;
+  /// Dense only: percentile prob (percent, clamped to 0..100) of the region
+  /// without interpolation as TMatrix::Percentile; 0.0 for an empty region.
+  [[nodiscard]] double Percentile(double prob, int32_t LowCol, int32_t LowRow, int32_t HighCol,
+                                  int32_t HighRow) const;
+  /// Dense only: percentile estimated from SampleSize draws with
+  /// replacement as the sampling TMatrix::Percentile (the exact form for
+  /// SampleSize <= 0 or >= the number of elements).
+  [[nodiscard]] double Percentile(double prob, int32_t LowCol, int32_t LowRow, int32_t HighCol,
+                                  int32_t HighRow, int32_t SampleSize) const;
   /// Both forms: sum of the diagonal (wrapping). Sparse: 0 unless the
   /// bounding box's high column equals its high row.
   [[nodiscard]] int32_t Trace() const noexcept;

@@ -842,6 +842,17 @@ class NUMBRA_EXPORT TIntMatrix : public TComponent {
   /// step max(AllocBy, 1) triples (the first block is allocated at once).
   /// Owned by AOwner when that is given, else by the caller.
   [[nodiscard]] static TIntMatrix* CreateSparse(TComponent* AOwner, int32_t AllocBy);
+  /// From another TIntMatrix (either form): takes its form, size, DataID,
+  /// growth step, triples with their bounding box or dense elements, and
+  /// its OnChange, OnSortExchange and OnPercentDone handlers; no OnChange.
+  /// Nothing for the matrix itself. Other sources go to
+  /// TPersistent::Assign (EConvertError). Raises EORKMatrixError
+  /// "Component "<Name>": not enough memory on heap", with the matrix
+  /// unchanged, when the copy cannot be had.
+  void Assign(TPersistent* Source) override;
+  /// Hands a TIntMatrix destination this matrix (Dest->Assign(this));
+  /// others go to TPersistent::AssignTo.
+  void AssignTo(TPersistent* Dest) override;
 
   // ---- events -----------------------------------------------------------
   /// Fired with this matrix as sender after each change of contents or size.
@@ -997,6 +1008,13 @@ class NUMBRA_EXPORT TIntMatrix : public TComponent {
   /// SampleSize <= 0 or >= the number of elements).
   [[nodiscard]] double Percentile(double prob, int32_t LowCol, int32_t LowRow, int32_t HighCol,
                                   int32_t HighRow, int32_t SampleSize) const;
+  /// Dense only: column means (TDims::dimRow, Means sized to NrOfColumns())
+  /// or row means (TDims::dimColumn, sized to NrOfRows()) as
+  /// TMatrix::MeanVec, each the exact integer sum divided by the number of
+  /// values (0.0 when there are none). With no columns (rows) Means is left
+  /// as it is. Raises EORKMatrixError "Component "<Name>": MeanVec: no
+  /// result vector" for a null Means.
+  void MeanVec(TDims Dim, TVector* Means) const;
   /// Both forms: sum of the diagonal (wrapping). Sparse: 0 unless the
   /// bounding box's high column equals its high row.
   [[nodiscard]] int32_t Trace() const noexcept;
@@ -1038,6 +1056,12 @@ class NUMBRA_EXPORT TIntMatrix : public TComponent {
   /// "Component "<Name>": SortRows: key column <c> outside 1..<n>".
   void SortRows(int32_t SortColIx, bool Ascending, int32_t LowCol, int32_t LowRow, int32_t HighCol,
                 int32_t HighRow);
+  /// Comb sort of the columns LowCol..HighCol by row SortRowIx, as
+  /// TMatrix::SortCols (moving the rows LowRow..HighRow plus the key row;
+  /// OnSortExchange code 1). Raises EORKMatrixError "Component "<Name>":
+  /// SortCols: key row <r> outside 1..<n>".
+  void SortCols(int32_t SortRowIx, bool Ascending, int32_t LowCol, int32_t LowRow, int32_t HighCol,
+                int32_t HighRow);
   /// Dense only: reverses the order of the columns; OnChange.
   void MirrorColumns();
   /// Dense only: reverses the order of the rows; OnChange.
@@ -1053,6 +1077,20 @@ class NUMBRA_EXPORT TIntMatrix : public TComponent {
   /// Exchanges two whole columns. Raises EORKMatrixError "Component
   /// "<Name>": ExchangeColumns: column <c> outside 1..<n>".
   void ExchangeColumns(int32_t c1, int32_t c2);
+  /// Dense only: binary search for Value in column Col, sorted in the
+  /// stated direction, as TMatrix::FindInSortedColumn: the row of an exact
+  /// hit, else the nearer of the two enclosing rows (the upper on a tie); 0
+  /// without rows. Raises EORKMatrixError "Component "<Name>":
+  /// FindInSortedColumn: column <c> outside 1..<n>".
+  [[nodiscard]] int32_t FindInSortedColumn(int32_t Col, bool ColIsAscending, int32_t Value) const;
+  /// Dense only: aggregates along the rows (TOrientation::orRows, DestVec
+  /// sized to NrOfRows()) or the columns (orColumns, sized to
+  /// NrOfColumns()) into a double vector, as TMatrix::EdgeVector: eopMin and
+  /// eopMax from uc_MaxDouble and -uc_MaxDouble, eopSum the exact sum,
+  /// eopMean that sum divided by the number of values (0.0 for none). With
+  /// no rows (columns) DestVec is left as it is. Raises EORKMatrixError
+  /// "Component "<Name>": EdgeVector: no result vector" for a null DestVec.
+  void EdgeVector(TOrientation Orient, TEdgeOp EdgeOp, TVector* DestVec) const;
 
   // ---- persistence ----------------------------------------------------------
   // Dense text form: the line "LoC LoR HiC HiR", then one line per row of

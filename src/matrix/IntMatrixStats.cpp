@@ -5,6 +5,7 @@
 // messages are those of TMatrix.
 #include "ORK_math1.h"
 #include "ORK_matrix.h"
+#include "ORK_univconst.h"
 #include "foundation/frame_detail.h"
 #include "matrix/matrix_stats_detail.h"
 #include "vector/vector_detail.h"
@@ -151,6 +152,90 @@ double TIntMatrix::Percentile(double prob, int32_t LowCol, int32_t LowRow, int32
   if (p > static_cast<double>(negative) / n && static_cast<double>(non_positive) / n > p)
     return 0.0;
   return detail::SelectPercentile(sample, prob);
+}
+
+// ---- means, search and edge vectors -------------------------------------------
+// Integer sums are formed exactly in 64 bits (a row or column of at most
+// 2^31 elements of at most 2^31 in magnitude cannot overflow), so no
+// compensation is needed.
+
+namespace {
+int64_t SumOfInts(std::span<const int32_t> x) {
+  int64_t s = 0;
+  for (const int32_t v : x) s += v;
+  return s;
+}
+}  // namespace
+
+void TIntMatrix::MeanVec(TDims Dim, TVector* Means) const {
+  RequireDense("MeanVec");
+  if (Means == nullptr)
+    throw EORKMatrixError(detail::ComponentMsg(*this, "MeanVec: no result vector"));
+  if (Dim == TDims::dimRow) {
+    if (FNCol < 1) return;
+    Means->Resize(FNCol);
+    for (int32_t c = 1; c <= FNCol; ++c) {
+      const std::span<const int32_t> col(&Mat[Idx(c, 1)], static_cast<std::size_t>(FNRow));
+      Means->SetVal(c, FNRow > 0 ? static_cast<double>(SumOfInts(col)) / FNRow : 0.0);
+    }
+  } else if (Dim == TDims::dimColumn) {
+    if (FNRow < 1) return;
+    Means->Resize(FNRow);
+    for (int32_t r = 1; r <= FNRow; ++r) {
+      int64_t s = 0;
+      for (int32_t c = 1; c <= FNCol; ++c) s += Mat[Idx(c, r)];
+      Means->SetVal(r, FNCol > 0 ? static_cast<double>(s) / FNCol : 0.0);
+    }
+  }
+}
+
+int32_t TIntMatrix::FindInSortedColumn(int32_t Col, bool ColIsAscending, int32_t Value) const {
+  RequireDense("FindInSortedColumn");
+  detail::CheckIndex(*this, "FindInSortedColumn", "column", Col, FNCol);
+  if (FNRow < 1) return 0;
+  return detail::FindInSorted(
+      std::span<const int32_t>(&Mat[Idx(Col, 1)], static_cast<std::size_t>(FNRow)), ColIsAscending,
+      Value);
+}
+
+void TIntMatrix::EdgeVector(TOrientation Orient, TEdgeOp EdgeOp, TVector* DestVec) const {
+  RequireDense("EdgeVector");
+  if (DestVec == nullptr)
+    throw EORKMatrixError(detail::ComponentMsg(*this, "EdgeVector: no result vector"));
+  // One row or column, visited through get(k), k = 1..n.
+  const auto aggregate = [EdgeOp](int32_t n, auto get) {
+    switch (EdgeOp) {
+      case TEdgeOp::eopMin: {
+        double m = uc_MaxDouble;
+        for (int32_t k = 1; k <= n; ++k) m = std::min(m, static_cast<double>(get(k)));
+        return m;
+      }
+      case TEdgeOp::eopMax: {
+        double m = -uc_MaxDouble;
+        for (int32_t k = 1; k <= n; ++k) m = std::max(m, static_cast<double>(get(k)));
+        return m;
+      }
+      case TEdgeOp::eopSum:
+      case TEdgeOp::eopMean: {
+        int64_t s = 0;
+        for (int32_t k = 1; k <= n; ++k) s += get(k);
+        if (EdgeOp == TEdgeOp::eopSum) return static_cast<double>(s);
+        return n > 0 ? static_cast<double>(s) / n : 0.0;
+      }
+    }
+    return 0.0;
+  };
+  if (Orient == TOrientation::orRows) {
+    if (FNRow < 1) return;
+    DestVec->Resize(FNRow);
+    for (int32_t r = 1; r <= FNRow; ++r)
+      DestVec->SetVal(r, aggregate(FNCol, [&](int32_t c) { return Mat[Idx(c, r)]; }));
+  } else if (Orient == TOrientation::orColumns) {
+    if (FNCol < 1) return;
+    DestVec->Resize(FNCol);
+    for (int32_t c = 1; c <= FNCol; ++c)
+      DestVec->SetVal(c, aggregate(FNRow, [&](int32_t r) { return Mat[Idx(c, r)]; }));
+  }
 }
 
 }  // namespace numbra

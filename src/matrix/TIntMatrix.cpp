@@ -62,6 +62,46 @@ TIntMatrix* TIntMatrix::CreateSparse(TComponent* AOwner, int32_t AllocBy) {
   return m;
 }
 
+void TIntMatrix::Assign(TPersistent* Source) {
+  if (auto* src = dynamic_cast<TIntMatrix*>(Source)) {
+    if (src == this) return;
+    // Both stores are copied before anything changes, so a failed
+    // allocation leaves this matrix as it was.
+    std::vector<int32_t> mat;
+    std::vector<TSpMatElemInt> sp;
+    detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] {
+      mat = src->Mat;
+      sp = src->SpMat;
+    });
+    Mat.swap(mat);
+    SpMat.swap(sp);
+    FNCol = src->FNCol;
+    FNRow = src->FNRow;
+    FDataID = src->FDataID;
+    FIsSparse = src->FIsSparse;
+    FNumAllocated = src->FNumAllocated;
+    FAllocBy = src->FAllocBy;
+    FSparseNumElem = src->FSparseNumElem;
+    FSparseLowCol = src->FSparseLowCol;
+    FSparseHighCol = src->FSparseHighCol;
+    FSparseLowRow = src->FSparseLowRow;
+    FSparseHighRow = src->FSparseHighRow;
+    OnChange = src->OnChange;
+    OnSortExchange = src->OnSortExchange;
+    OnPercentDone = src->OnPercentDone;
+    return;
+  }
+  TPersistent::Assign(Source);
+}
+
+void TIntMatrix::AssignTo(TPersistent* Dest) {
+  if (dynamic_cast<TIntMatrix*>(Dest) != nullptr) {
+    Dest->Assign(this);
+    return;
+  }
+  TPersistent::AssignTo(Dest);
+}
+
 void TIntMatrix::RequireDense(std::string_view Op) const {
   if (!FIsSparse) return;
   std::string t(Op);
@@ -599,6 +639,27 @@ void TIntMatrix::SortRows(int32_t SortColIx, bool Ascending, int32_t LowCol, int
     for (int32_t c = LowCol; c <= HighCol; ++c) std::swap(Mat[Idx(c, i)], Mat[Idx(c, j)]);
     if (key_outside) std::swap(Mat[Idx(SortColIx, i)], Mat[Idx(SortColIx, j)]);
     if (OnSortExchange) OnSortExchange(this, 2, i, j, LowCol, HighCol);
+  });
+  Changed();
+}
+
+void TIntMatrix::SortCols(int32_t SortRowIx, bool Ascending, int32_t LowCol, int32_t LowRow,
+                          int32_t HighCol, int32_t HighRow) {
+  RequireDense("SortCols");
+  detail::CheckIndex(*this, "SortCols", "key row", SortRowIx, FNRow);
+  MakeValidColRange(LowCol, HighCol);
+  MakeValidRowRange(LowRow, HighRow);
+  if (HighCol - LowCol < 1) return;
+  const bool key_outside = SortRowIx < LowRow || SortRowIx > HighRow;
+  std::vector<int32_t> keys;
+  detail::Allocate<EORKMatrixError>(*this, kNoHeap,
+                                    [&] { keys.resize(static_cast<std::size_t>(FNCol)); });
+  for (int32_t c = 1; c <= FNCol; ++c)
+    keys[static_cast<std::size_t>(c) - 1] = Mat[Idx(c, SortRowIx)];
+  detail::CombSortRange(keys, LowCol, HighCol, Ascending, [&](int32_t i, int32_t j) {
+    for (int32_t r = LowRow; r <= HighRow; ++r) std::swap(Mat[Idx(i, r)], Mat[Idx(j, r)]);
+    if (key_outside) std::swap(Mat[Idx(i, SortRowIx)], Mat[Idx(j, SortRowIx)]);
+    if (OnSortExchange) OnSortExchange(this, 1, i, j, LowRow, HighRow);
   });
   Changed();
 }

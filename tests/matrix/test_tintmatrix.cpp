@@ -278,3 +278,96 @@ TEST(TIntMatrixPersist, DenseTextForm) {
   std::remove(path.c_str());
   std::remove(bad.c_str());
 }
+
+TEST(TIntMatrixDense, SortColsAndFindInSortedColumn) {
+  // Columns keyed by row 1 (3, 1, 2), row 2 carries them along.
+  struct Case {
+    bool ascending;
+    int32_t low_row, high_row;  // moved rows (the key row always moves)
+    std::vector<int32_t> row1, row2;
+  };
+  const Case cases[] = {
+      {true, 0, 0, {1, 2, 3}, {10, 20, 30}},
+      {false, 0, 0, {3, 2, 1}, {30, 20, 10}},
+      {true, 2, 2, {1, 2, 3}, {10, 20, 30}},  // key row outside the moved rows
+  };
+  for (const Case& k : cases) {
+    TIntMatrix m;
+    m.Resize(3, 2);
+    const int32_t keys[3] = {3, 1, 2};
+    for (int32_t c = 1; c <= 3; ++c) {
+      m.SetVal(c, 1, keys[c - 1]);
+      m.SetVal(c, 2, 10 * keys[c - 1]);
+    }
+    int exchanges = 0;
+    m.OnSortExchange = [&](TObject*, uint8_t what, int32_t, int32_t, int32_t, int32_t) {
+      EXPECT_EQ(what, 1);
+      ++exchanges;
+    };
+    m.SortCols(1, k.ascending, 0, k.low_row, 0, k.high_row);
+    EXPECT_GT(exchanges, 0);
+    for (int32_t c = 1; c <= 3; ++c) {
+      EXPECT_EQ(m.GetVal(c, 1), k.row1[static_cast<std::size_t>(c) - 1]);
+      EXPECT_EQ(m.GetVal(c, 2), k.row2[static_cast<std::size_t>(c) - 1]);
+    }
+  }
+  TIntMatrix m;
+  m.SetName("I");
+  m.Resize(2, 5);
+  const int32_t col[5] = {-2147483647 - 1, -3, 0, 8, 2147483647};
+  for (int32_t r = 1; r <= 5; ++r) {
+    m.SetVal(1, r, col[r - 1]);
+    m.SetVal(2, r, col[5 - r]);  // descending
+  }
+  // Value, expected row in column 1 (ascending) and in column 2
+  // (descending); a tie (4 between 0 and 8) takes the upper row.
+  const int32_t finds[][3] = {{8, 4, 2}, {-3, 2, 4}, {-2, 2, 4},         {3, 3, 3},
+                              {4, 4, 3}, {5, 4, 2},  {2147483647, 5, 1}, {-2147483647 - 1, 1, 5}};
+  for (const auto& f : finds) {
+    EXPECT_EQ(m.FindInSortedColumn(1, true, f[0]), f[1]) << f[0];
+    EXPECT_EQ(m.FindInSortedColumn(2, false, f[0]), f[2]) << f[0];
+  }
+  try {
+    m.SortCols(6, true, 0, 0, 0, 0);
+    ADD_FAILURE() << "SortCols did not raise";
+  } catch (const EORKMatrixError& e) {
+    EXPECT_STREQ(e.what(), "Component \"I\": SortCols: key row 6 outside 1..5");
+  }
+}
+
+TEST(TIntMatrixDense, AssignCopiesEitherFormAndHandlers) {
+  int fired = 0;
+  auto sp = SparseOf({{2, 1, 10}, {1, 4, 20}}, 3);
+  sp->SetDataID("ids");
+  sp->OnChange = [&](TObject*) { ++fired; };
+  TIntMatrix d;
+  d.Resize(5, 5);
+  d.Assign(sp.get());
+  EXPECT_EQ(fired, 0);  // Assign does not notify
+  EXPECT_TRUE(d.IsSparse());
+  EXPECT_EQ(d.AllocBy(), 3);
+  EXPECT_EQ(d.NrOfColumns(), 2);
+  EXPECT_EQ(d.NrOfRows(), 4);
+  EXPECT_EQ(d.DataID(), "ids");
+  EXPECT_EQ(TriplesOf(d), (std::vector<Set>{{1, 4, 20}, {2, 1, 10}}));
+  d.SetVal(1, 1, 3);  // the copied handler fires for the copy
+  EXPECT_EQ(fired, 1);
+  EXPECT_EQ(sp->SparseNumElem(), 2);  // the source is untouched
+  // Back to the dense form through AssignTo.
+  TIntMatrix dense;
+  dense.Resize(2, 3);
+  dense.SetVal(2, 3, -7);
+  dense.AssignTo(&d);
+  EXPECT_FALSE(d.IsSparse());
+  EXPECT_EQ(d.NrOfColumns(), 2);
+  EXPECT_EQ(d.NrOfRows(), 3);
+  EXPECT_EQ(d.GetVal(2, 3), -7);
+  EXPECT_EQ(d.Triples().size(), 0u);
+  EXPECT_FALSE(d.OnChange);
+  d.Assign(&d);  // itself: nothing
+  EXPECT_EQ(d.GetVal(2, 3), -7);
+  TVector v;
+  EXPECT_THROW(d.Assign(&v), EConvertError);
+  EXPECT_THROW(d.Assign(nullptr), EConvertError);
+  EXPECT_THROW(d.AssignTo(&v), EConvertError);
+}

@@ -3,6 +3,7 @@
 // SciPy and NumPy), the sparse form of the moments and the dense-only
 // guards.
 #include "ORK_matrix.h"
+#include "ORK_univconst.h"
 
 #include <cmath>
 #include <functional>
@@ -203,6 +204,10 @@ TEST(TIntMatrixStats, SparseMomentsCountMissingPositionsAsZero) {
        }},
       {"Percentile", [&] { (void)sp->Percentile(50, 0, 0, 0, 0); }},
       {"Percentile", [&] { (void)sp->Percentile(50, 0, 0, 0, 0, 2); }},
+      {"MeanVec", [&] { sp->MeanVec(TDims::dimRow, nullptr); }},
+      {"FindInSortedColumn", [&] { (void)sp->FindInSortedColumn(1, true, 0); }},
+      {"SortCols", [&] { sp->SortCols(1, true, 0, 0, 0, 0); }},
+      {"EdgeVector", [&] { sp->EdgeVector(TOrientation::orRows, TEdgeOp::eopSum, nullptr); }},
   };
   for (const auto& [name, op] : ops) {
     try {
@@ -212,5 +217,69 @@ TEST(TIntMatrixStats, SparseMomentsCountMissingPositionsAsZero) {
       EXPECT_EQ(std::string(e.what()),
                 std::string("Component \"Sp\": ") + name + ": not available for a sparse matrix");
     }
+  }
+}
+
+TEST(TIntMatrixStats, MeanVecAndEdgeVector) {
+  TIntMatrix m;
+  Load(m);
+  struct Case {
+    bool along_rows;  // orRows / dimColumn: one value per row
+    TEdgeOp op;
+    std::vector<double> want;
+  };
+  // Hand-computed from kM.
+  const Case cases[] = {
+      {false, TEdgeOp::eopMean, {6, 4.75, 8.75}},
+      {true, TEdgeOp::eopMean, {7, 16.0 / 3, 14.0 / 3, 9}},
+      {false, TEdgeOp::eopSum, {24, 19, 35}},
+      {true, TEdgeOp::eopSum, {21, 16, 14, 27}},
+      {false, TEdgeOp::eopMin, {1, 2, 6}},
+      {true, TEdgeOp::eopMin, {3, 1, 2, 5}},
+      {false, TEdgeOp::eopMax, {12, 9, 11}},
+      {true, TEdgeOp::eopMax, {11, 9, 8, 12}},
+  };
+  for (const Case& c : cases) {
+    TVector v;
+    m.EdgeVector(c.along_rows ? TOrientation::orRows : TOrientation::orColumns, c.op, &v);
+    ASSERT_EQ(v.NrOfElem(), static_cast<int32_t>(c.want.size()));
+    for (std::size_t k = 0; k < c.want.size(); ++k)
+      EXPECT_EQ(v.GetVal(static_cast<int32_t>(k) + 1), c.want[k]) << k;
+    if (c.op == TEdgeOp::eopMean) {
+      TVector mv;
+      m.MeanVec(c.along_rows ? TDims::dimColumn : TDims::dimRow, &mv);
+      ASSERT_EQ(mv.NrOfElem(), static_cast<int32_t>(c.want.size()));
+      for (std::size_t k = 0; k < c.want.size(); ++k)
+        EXPECT_EQ(mv.GetVal(static_cast<int32_t>(k) + 1), c.want[k]) << k;
+    }
+  }
+  // Sums beyond the 32-bit range are exact, not wrapped.
+  TIntMatrix big;
+  big.Resize(3, 1);
+  big.SetVal(1, 1, 2147483647);
+  big.SetVal(2, 1, 2147483647);
+  big.SetVal(3, 1, 2147483647);
+  TVector v;
+  big.EdgeVector(TOrientation::orRows, TEdgeOp::eopSum, &v);
+  EXPECT_EQ(v.GetVal(1), 3.0 * 2147483647);
+  big.MeanVec(TDims::dimColumn, &v);
+  EXPECT_EQ(v.GetVal(1), 2147483647.0);
+  // No columns: min and max start values for each row.
+  big.Resize(0, 2);
+  big.EdgeVector(TOrientation::orRows, TEdgeOp::eopMin, &v);
+  ASSERT_EQ(v.NrOfElem(), 2);
+  EXPECT_EQ(v.GetVal(2), uc_MaxDouble);
+  big.SetName("I");
+  try {
+    big.EdgeVector(TOrientation::orRows, TEdgeOp::eopMin, nullptr);
+    ADD_FAILURE() << "EdgeVector did not raise";
+  } catch (const EORKMatrixError& e) {
+    EXPECT_STREQ(e.what(), "Component \"I\": EdgeVector: no result vector");
+  }
+  try {
+    big.MeanVec(TDims::dimRow, nullptr);
+    ADD_FAILURE() << "MeanVec did not raise";
+  } catch (const EORKMatrixError& e) {
+    EXPECT_STREQ(e.what(), "Component \"I\": MeanVec: no result vector");
   }
 }

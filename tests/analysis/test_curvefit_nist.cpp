@@ -1,5 +1,5 @@
 // TCurveFit against the NIST StRD linear regression sets (certified
-// coefficients and R^2 from NIST, ../shared/data/nist). The log relative
+// coefficients and R^2 from NIST, tests/data/nist). The log relative
 // error LRE = -log10(|computed - certified| / |certified|) of every
 // coefficient and of R^2 must reach the goal of each row; the table of LREs
 // is printed.

@@ -7,7 +7,7 @@ strtod does), then every sum is formed in exact rational arithmetic
 library actually receives. Output: anova_exact.txt, one line per set:
   name  SSBetween  SSWithin  SSTotal  F   (each the exact value rounded to %.17g)
 Run: /usr/bin/python3 tests/data/hypothesis/gen_anova_exact.py [NIST_DIR]
-(NIST_DIR defaults to ../shared/data/nist beside the repository).
+(NIST_DIR defaults to tests/data/nist).
 """
 from fractions import Fraction
 import os
@@ -15,7 +15,7 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, '..', '..', '..'))
-NIST = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, '..', 'shared', 'data', 'nist')
+NIST = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, 'tests', 'data', 'nist')
 SETS = ['SiRstv'] + ['SmLs%02d' % i for i in range(1, 10)] + ['AtmWtAg']
 
 

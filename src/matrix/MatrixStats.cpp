@@ -190,25 +190,9 @@ double TMatrix::Percentile(double prob, int32_t LowCol, int32_t LowRow, int32_t 
   std::vector<double> sample;
   detail::Allocate<EORKMatrixError>(*this, kNoHeap,
                                     [&] { sample.resize(static_cast<std::size_t>(SampleSize)); });
-  corvel::Randomize();
-  const int32_t nc = HighCol - LowCol + 1;
-  const int32_t nr = HighRow - LowRow + 1;
-  int64_t negative = 0;
-  int64_t non_positive = 0;
-  for (double& v : sample) {
-    // Column first, then row: the order in which the numbers are drawn.
-    const int32_t c = LowCol + corvel::Random(nc);
-    const int32_t r = LowRow + corvel::Random(nr);
-    v = Mat[Idx(c, r)];
-    if (v < 0) ++negative;
-    if (v <= 0) ++non_positive;
-  }
-  // When the percentile falls among the zeros of the sample, it is 0.
-  const double p = prob / 100.0;
-  const double n = SampleSize;
-  if (p > static_cast<double>(negative) / n && static_cast<double>(non_positive) / n > p)
-    return 0.0;
-  return SelectPercentile(sample, prob);
+  return detail::SampledPercentile(
+      prob, sample, LowCol, LowRow, HighCol, HighRow,
+      [this](int32_t c, int32_t r) { return static_cast<double>(Mat[Idx(c, r)]); });
 }
 
 int32_t TMatrix::CountValues(int32_t LowCol, int32_t HighCol, int32_t LowRow, int32_t HighRow,

@@ -110,6 +110,32 @@ struct Extremes {
 /// QuickSelect; no interpolation. 0.0 for no data. Data is reordered.
 double SelectPercentile(std::vector<double>& Data, double prob);
 
+/// Percentile prob (0..100) of a random sample of a region: fills Sample
+/// (already sized) with elements At(c, r) at positions drawn column first,
+/// then row, after reseeding the runtime generator from the clock; when the
+/// percentile falls among the zeros of the sample the result is 0.
+template <class AtFn>
+double SampledPercentile(double prob, std::vector<double>& Sample, int32_t LowCol, int32_t LowRow,
+                         int32_t HighCol, int32_t HighRow, AtFn&& At) {
+  corvel::Randomize();
+  const int32_t nc = HighCol - LowCol + 1;
+  const int32_t nr = HighRow - LowRow + 1;
+  int64_t negative = 0;
+  int64_t non_positive = 0;
+  for (double& v : Sample) {
+    const int32_t c = LowCol + corvel::Random(nc);
+    const int32_t r = LowRow + corvel::Random(nr);
+    v = At(c, r);
+    if (v < 0) ++negative;
+    if (v <= 0) ++non_positive;
+  }
+  const double p = prob / 100.0;
+  const double n = static_cast<double>(Sample.size());
+  if (p > static_cast<double>(negative) / n && static_cast<double>(non_positive) / n > p)
+    return 0.0;
+  return SelectPercentile(Sample, prob);
+}
+
 /// "Component "<Name>": <Routine>: <What> <Index> outside 1..<Count>".
 inline std::string IndexMsg(const corvel::TComponent& C, std::string_view Routine,
                             std::string_view What, int32_t Index, int32_t Count) {

@@ -9,6 +9,18 @@
 // slot q, so afterwards only slot q and the slots whose cached partner was
 // p or q may need a new scan; every other slot r merely compares its new
 // distance D(r, q) with its cached one.
+//
+// Single linkage takes a shorter way when it can. Its Lance-Williams rule
+// keeps every cluster distance equal to the smallest distance between the
+// members, and a merged cluster sits in the slot of its highest-numbered
+// object. Step s of the scan therefore joins the two clusters connected by
+// the s-th shortest edge of a minimum spanning tree -- provided the tree's
+// edge weights are distinct: then exactly one pair of clusters lies at the
+// smallest distance in each step, and the row-then-column order never
+// comes into play. The tree is grown by Prim's method on the distance
+// matrix (one contiguous row per object). When two tree edges are equal,
+// or a distance is NaN or not below uc_MaxReal, the cached scan runs
+// instead.
 #include "ORK_math2.h"
 #include "ORK_univconst.h"
 
@@ -57,6 +69,75 @@ void AdviseHugePages(void* p, std::size_t bytes) {
 #endif
 }
 
+// A merge of the slots p < q (0-based) at distance d.
+struct SlotMerge {
+  std::size_t p, q;
+  double d;
+};
+
+// The single-linkage merge sequence from a minimum spanning tree of the
+// symmetric N x N matrix D (N >= 2), or false when the tree has two equal
+// edges or some distance is NaN or not below uc_MaxReal.
+bool SingleLinkByTree(const double* D, std::size_t N, std::vector<SlotMerge>& out) {
+  // Prim's method over the objects not yet in the tree, kept compact:
+  // vid[k] an object, key[k] its distance to the tree, via[k] the tree
+  // object at that distance. Each pair is read once, when the first of
+  // the two joins the tree.
+  std::vector<std::size_t> vid(N - 1), via(N - 1, 0);
+  std::vector<double> key(N - 1, std::numeric_limits<double>::infinity());
+  for (std::size_t k = 0; k + 1 < N; ++k) vid[k] = k + 1;
+  std::vector<SlotMerge> edge;
+  edge.reserve(N - 1);
+  std::size_t u = 0;
+  for (std::size_t m = N - 1; m > 0; --m) {
+    const double* row = D + u * N;
+    bool bad = false;
+    double best = std::numeric_limits<double>::infinity();
+    std::size_t bk = 0;
+    for (std::size_t k = 0; k < m; ++k) {
+      const double d = row[vid[k]];
+      bad |= !(d < uc_MaxReal);
+      if (d < key[k]) {
+        key[k] = d;
+        via[k] = u;
+      }
+      if (key[k] < best) {
+        best = key[k];
+        bk = k;
+      }
+    }
+    if (bad) return false;
+    edge.push_back({via[bk], vid[bk], key[bk]});
+    u = vid[bk];
+    vid[bk] = vid[m - 1];
+    via[bk] = via[m - 1];
+    key[bk] = key[m - 1];
+  }
+  std::sort(edge.begin(), edge.end(),
+            [](const SlotMerge& a, const SlotMerge& b) { return a.d < b.d; });
+  for (std::size_t e = 1; e < edge.size(); ++e)
+    if (!(edge[e - 1].d < edge[e].d)) return false;
+  // Kruskal's joins in that order; a cluster's slot is its largest object.
+  std::vector<std::size_t> up(N), slot(N);
+  for (std::size_t i = 0; i < N; ++i) up[i] = slot[i] = i;
+  const auto root = [&](std::size_t i) {
+    while (up[i] != i) i = up[i] = up[up[i]];
+    return i;
+  };
+  out.clear();
+  out.reserve(N - 1);
+  for (const SlotMerge& e : edge) {
+    const std::size_t a = root(e.p);
+    const std::size_t b = root(e.q);
+    const std::size_t p = std::min(slot[a], slot[b]);
+    const std::size_t q = std::max(slot[a], slot[b]);
+    out.push_back({p, q, e.d});
+    up[a] = b;
+    slot[b] = q;
+  }
+  return true;
+}
+
 double LanceWilliams(TClusterMethod M, double FlexParam, double dpr, double dqr, double dpq,
                      double mp, double mq, double mr) {
   switch (M) {
@@ -86,6 +167,8 @@ int32_t AgglomClustering(TObject* Sender, TMatrix& DataMat, TDistMode DistMode,
   if (n < 1) return -2;
   const auto N = static_cast<std::size_t>(n);
   std::vector<double> D;
+  std::vector<SlotMerge> tree;  // the whole merge sequence, when known in advance
+  bool by_tree = false;
   {
     TMatrix dm;
     dm.Resize(n, n);
@@ -93,10 +176,15 @@ int32_t AgglomClustering(TObject* Sender, TMatrix& DataMat, TDistMode DistMode,
       HandlerGuard guard(DataMat, OnCalcDist);
       DataMat.CalcDistMat(DistMode, &dm);
     }
+    // Symmetric: row-major and column-major agree.
     const auto v = dm.Values();
-    D.reserve(v.size());
-    AdviseHugePages(D.data(), v.size() * sizeof(double));
-    D.assign(v.begin(), v.end());  // symmetric: row-major and column-major agree
+    if (ClusterMethod == TClusterMethod::cmSingleLink && n > 2)
+      by_tree = SingleLinkByTree(v.data(), N, tree);
+    if (!by_tree) {
+      D.reserve(v.size());
+      AdviseHugePages(D.data(), v.size() * sizeof(double));
+      D.assign(v.begin(), v.end());
+    }
   }
   if (n > 1 && MergeDist.NrOfElem() != n - 1) MergeDist.Resize(n - 1);
   if (ObjPos.NrOfElem() != 2 * n - 1) ObjPos.Resize(2 * n - 1);
@@ -120,7 +208,8 @@ int32_t AgglomClustering(TObject* Sender, TMatrix& DataMat, TDistMode DistMode,
     nn[r] = best;
     nd[r] = bd;
   };
-  for (std::size_t r = 0; r < N; ++r) rescan(r);
+  if (!by_tree)
+    for (std::size_t r = 0; r < N; ++r) rescan(r);
 
   AbortMathProc = false;
   bool aborted = false;
@@ -133,6 +222,17 @@ int32_t AgglomClustering(TObject* Sender, TMatrix& DataMat, TDistMode DistMode,
     }
     StepProcStat();
     if (Feedback) Feedback(Sender, ProcStat.load(), static_cast<double>(s) / n * 100.0);
+    const auto row = static_cast<std::size_t>(s - 1);
+    if (by_tree) {
+      const SlotMerge& t = tree[row];
+      dendro[3 * row] = id[t.p];
+      dendro[3 * row + 1] = id[t.q];
+      dendro[3 * row + 2] = n + s;
+      heights[row] = t.d;
+      id[t.q] = n + s;
+      id[t.p] = 0;
+      continue;
+    }
     std::size_t p = N;
     double best = uc_MaxReal;
     for (std::size_t r = 0; r < N; ++r)
@@ -163,7 +263,6 @@ int32_t AgglomClustering(TObject* Sender, TMatrix& DataMat, TDistMode DistMode,
       D[r * N + q] = dn;
       D[q * N + r] = dn;
     }
-    const auto row = static_cast<std::size_t>(s - 1);
     dendro[3 * row] = id[p];
     dendro[3 * row + 1] = id[q];
     dendro[3 * row + 2] = n + s;

@@ -3,15 +3,32 @@
 //   against a plain triple-loop Lloyd pass on a row-major copy (same seeds;
 //   the assignments are checked to agree before timing);
 // - AgglomClustering of 2000 objects x 5 variables for every method (the
-//   distance matrix included). bench/clustering_scipy.py times SciPy's
-//   pdist + linkage on the same data for comparison.
+//   distance matrix included) against SciPy's pdist + linkage on the same
+//   data, timed by bench/clustering_scipy.py in a Python process that this
+//   program starts and asks for one run at a time.
+// After the Google Benchmark runs the program prints a table: for every
+// benchmark the filter selects, the median CPU time of numbra and of the
+// reference over interleaved repetitions, and their ratio. Options (before
+// the benchmark ones): --table_reps=N (default 5; 0 leaves the table out),
+// --python=PATH (default /usr/bin/python3), --scipy_script=PATH (default
+// the script in the source tree this program was built from). Without Python or SciPy the reference
+// column reads n/a. A quick run of the table alone:
+//   clustering_bench --benchmark_filter=Agglom --benchmark_min_time=0.05
 #include "ORK_math2.h"
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
+#include <functional>
 #include <limits>
+#include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -148,22 +165,196 @@ void CheckSameAssignments() {
   }
 }
 
-void BM_AgglomClustering(benchmark::State& state) {
+TMatrix& AgglomData() {
   static TMatrix m;
   if (m.NrOfRows() != 2000) Fill(m, 2000, 5);
-  const auto method = static_cast<TClusterMethod>(state.range(0));
+  return m;
+}
+
+int32_t RunAgglom(TClusterMethod method) {
   const TDistMode dist =
       method == TClusterMethod::cmWard ? TDistMode::dmEuclidSqr : TDistMode::dmEuclid;
-  TIntMatrix den;
-  TVector md, pos;
+  static TIntMatrix den;
+  static TVector md, pos;
+  return AgglomClustering(nullptr, AgglomData(), dist, method, 0.25, den, md, pos, nullptr,
+                          nullptr);
+}
+
+void BM_AgglomClustering(benchmark::State& state) {
+  const auto method = static_cast<TClusterMethod>(state.range(0));
   for (auto _ : state) {
-    const int32_t rc =
-        AgglomClustering(nullptr, m, dist, method, 0.25, den, md, pos, nullptr, nullptr);
+    const int32_t rc = RunAgglom(method);
     benchmark::DoNotOptimize(rc);
   }
   state.SetLabel(std::string(ClusterMethodID[method]));
 }
 BENCHMARK(BM_AgglomClustering)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
+
+// SciPy's linkage method of the same rule: cmAvgLink averages the two
+// distances (SciPy's "weighted"), cmUpgma weighs them by size ("average").
+const char* ScipyMethod(TClusterMethod m) {
+  switch (m) {
+    case TClusterMethod::cmSingleLink:
+      return "single";
+    case TClusterMethod::cmCompleteLink:
+      return "complete";
+    case TClusterMethod::cmWard:
+      return "ward";
+    case TClusterMethod::cmAvgLink:
+      return "weighted";
+    case TClusterMethod::cmUpgma:
+      return "average";
+    case TClusterMethod::cmFlexLink:
+      break;
+  }
+  return nullptr;
+}
+
+// The Python process that times SciPy: one line with a method name in, one
+// line with the CPU milliseconds of that run out.
+class ScipyTimer {
+ public:
+  ScipyTimer(const std::string& python, const std::string& script) {
+    int to[2], from[2];
+    if (pipe(to) != 0) return;
+    if (pipe(from) != 0) {
+      close(to[0]);
+      close(to[1]);
+      return;
+    }
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(to[0], 0);
+      dup2(from[1], 1);
+      close(to[0]);
+      close(to[1]);
+      close(from[0]);
+      close(from[1]);
+      execl(python.c_str(), python.c_str(), script.c_str(), "--serve", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(to[0]);
+    close(from[1]);
+    if (pid_ < 0) {
+      close(to[1]);
+      close(from[0]);
+      return;
+    }
+    in_ = fdopen(to[1], "w");
+    out_ = fdopen(from[0], "r");
+    char line[64];
+    ok_ = in_ != nullptr && out_ != nullptr && std::fgets(line, sizeof line, out_) != nullptr &&
+          std::string(line).rfind("ready", 0) == 0;
+  }
+  ~ScipyTimer() {
+    if (in_ != nullptr) std::fclose(in_);
+    if (out_ != nullptr) std::fclose(out_);
+    if (pid_ > 0) waitpid(pid_, nullptr, 0);
+  }
+  ScipyTimer(const ScipyTimer&) = delete;
+  ScipyTimer& operator=(const ScipyTimer&) = delete;
+  bool ok() const { return ok_; }
+  // CPU milliseconds of one pdist + linkage run, NaN when the process failed.
+  double Once(const char* method) {
+    char line[64];
+    if (!ok_ || std::fprintf(in_, "%s\n", method) < 0 || std::fflush(in_) != 0 ||
+        std::fgets(line, sizeof line, out_) == nullptr) {
+      ok_ = false;
+      return std::nan("");
+    }
+    return std::strtod(line, nullptr);
+  }
+
+ private:
+  pid_t pid_ = -1;
+  FILE* in_ = nullptr;
+  FILE* out_ = nullptr;
+  bool ok_ = false;
+};
+
+double CpuMs(const std::function<void()>& f) {
+  timespec a{}, b{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &a);
+  f();
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &b);
+  return (b.tv_sec - a.tv_sec) * 1e3 + (b.tv_nsec - a.tv_nsec) * 1e-6;
+}
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return std::nan("");
+  std::sort(v.begin(), v.end());
+  const std::size_t h = v.size() / 2;
+  return v.size() % 2 ? v[h] : (v[h - 1] + v[h]) / 2;
+}
+
+struct TableOptions {
+  int reps = 5;
+  std::string python = "/usr/bin/python3";
+  std::string script;
+  std::string filter = ".";
+};
+
+// Google Benchmark's filter: a regular expression, or one prefixed by '-'
+// that excludes.
+bool Selected(const std::string& filter, const std::string& name) {
+  if (filter.empty() || filter == "all") return true;
+  if (filter[0] == '-') return !std::regex_search(name, std::regex(filter.substr(1)));
+  return std::regex_search(name, std::regex(filter));
+}
+
+void PrintTable(const TableOptions& o, const std::string& cpu, const std::string& kernel) {
+  std::printf("\nmedian CPU time of %d interleaved runs, processor %s\n", o.reps, cpu.c_str());
+  std::printf("%-24s %-22s %11s %-26s %11s %7s\n", "benchmark", "numbra", "ms", "reference", "ms",
+              "ratio");
+  if (Selected(o.filter, "BM_kMeansPass")) {
+    TMatrix centers;
+    TIntVector cls, size;
+    const auto& x = Data().x;
+    std::vector<int32_t> pcls(kN);
+    std::vector<double> c;
+    std::vector<double> tn, tr;
+    for (int r = 0; r < 3 * o.reps; ++r) {
+      tn.push_back(CpuMs([&] {
+        cls.Fill(0);
+        OnePass(centers, cls, size);
+      }));
+      tr.push_back(CpuMs([&] {
+        c.assign(x.begin(), x.begin() + kK * kP);
+        PlainPass(x, c, pcls, kN, kP, kK);
+      }));
+    }
+    const double a = Median(tn), b = Median(tr);
+    std::printf("%-24s %-22s %11.3f %-26s %11.3f %7.2f  (%s; plain/numbra %.2f)\n", "BM_kMeansPass",
+                "kMeansClustering pass", a, "plain triple-loop pass", b, a / b, kernel.c_str(),
+                b / a);
+  }
+  ScipyTimer* scipy = nullptr;
+  std::unique_ptr<ScipyTimer> holder;
+  for (int m = 0; m <= 5; ++m) {
+    const auto method = static_cast<TClusterMethod>(m);
+    const std::string name = "BM_AgglomClustering/" + std::to_string(m);
+    if (!Selected(o.filter, name)) continue;
+    const char* ref = ScipyMethod(method);
+    if (ref != nullptr && holder == nullptr) {
+      holder = std::make_unique<ScipyTimer>(o.python, o.script);
+      scipy = holder.get();
+    }
+    std::vector<double> tn, tr;
+    for (int r = 0; r < o.reps; ++r) {
+      tn.push_back(CpuMs([&] { benchmark::DoNotOptimize(RunAgglom(method)); }));
+      if (ref != nullptr && scipy->ok()) tr.push_back(scipy->Once(ref));
+    }
+    const double a = Median(tn), b = Median(tr);
+    const std::string rname = ref != nullptr ? std::string("scipy linkage ") + ref : "(none)";
+    if (std::isnan(b))
+      std::printf("%-24s %-22s %11.3f %-26s %11s %7s\n", name.c_str(),
+                  std::string(ClusterMethodID[method]).c_str(), a, rname.c_str(), "n/a", "n/a");
+    else
+      std::printf("%-24s %-22s %11.3f %-26s %11.3f %7.2f\n", name.c_str(),
+                  std::string(ClusterMethodID[method]).c_str(), a, rname.c_str(), b, a / b);
+  }
+  std::printf("ratio: numbra time / reference time (below 1: numbra faster)\n");
+}
 
 std::string ProcessorName() {
   std::ifstream in("/proc/cpuinfo");
@@ -179,19 +370,50 @@ std::string ProcessorName() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::AddCustomContext("processor", ProcessorName());
+  TableOptions opt;
+#ifdef NUMBRA_CLUSTERING_SCIPY
+  opt.script = NUMBRA_CLUSTERING_SCIPY;
+#else
+  opt.script = "bench/clustering_scipy.py";
+#endif
+  // Take out this program's own options; Google Benchmark sees the rest.
+  int keep = 1;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const auto value = [&](const char* key) -> const char* {
+      const std::string k = key;
+      return a.rfind(k, 0) == 0 ? argv[i] + k.size() : nullptr;
+    };
+    if (const char* v = value("--table_reps=")) {
+      opt.reps = std::max(0, std::atoi(v));
+    } else if (const char* v2 = value("--python=")) {
+      opt.python = v2;
+    } else if (const char* v3 = value("--scipy_script=")) {
+      opt.script = v3;
+    } else {
+      if (const char* f = value("--benchmark_filter=")) opt.filter = f;
+      argv[keep++] = argv[i];
+    }
+  }
+  argc = keep;
+
+  const std::string cpu = ProcessorName();
+  benchmark::AddCustomContext("processor", cpu);
 #if defined(__x86_64__) && defined(__GNUC__)
   const bool avx2 = __builtin_cpu_supports("avx2");
 #else
   const bool avx2 = false;
 #endif
-  benchmark::AddCustomContext("kmeans_kernel", avx2
-                                                   ? "block kernel, AVX2 clone (chosen at run time)"
-                                                   : "block kernel, portable clone");
+  const std::string kernel =
+      avx2 ? "block kernel, AVX2 clone (chosen at run time)" : "block kernel, portable clone";
+  benchmark::AddCustomContext("kmeans_kernel", kernel);
+  benchmark::AddCustomContext(
+      "single_linkage", "minimum spanning tree when its edges are distinct, else cached scan");
   CheckSameAssignments();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  if (opt.reps > 0) PrintTable(opt, cpu, kernel);
   return 0;
 }

@@ -1088,7 +1088,11 @@ NUMBRA_EXPORT void FindCenters(const TMatrix& InMat, int32_t LoRow, int32_t HiRo
 /// distance, so the dendrogram stays complete. Feedback(Sender, ProcStat, percent) is
 /// called before the first step and after each step when given. Cost:
 /// O(n^2) memory and, with a cache of each row's nearest partner, about
-/// O(n^2) time for the common linkages.
+/// O(n^2) time for the common linkages. Single linkage reads its merges
+/// off a minimum spanning tree of the distances (O(n^2)) when the tree's
+/// edges are all different -- the same sequence, since then one pair of
+/// clusters alone lies at the smallest distance in each step -- and uses
+/// the cached scan otherwise.
 NUMBRA_EXPORT int32_t AgglomClustering(TObject* Sender, TMatrix& DataMat, TDistMode DistMode,
                                        TClusterMethod ClusterMethod, double FlexParam,
                                        TIntMatrix& Dendrogram, TVector& MergeDist, TVector& ObjPos,

@@ -45,10 +45,52 @@ LuStatus LuFactor(double* a, std::ptrdiff_t n, std::ptrdiff_t lda, std::vector<i
 /// (n x n, column-major, leading dimension n): column j solves
 /// L U x = P e_j by forward substitution (from the first nonzero, as
 /// Numerical Recipes' lubksb does) and back substitution, each element's
-/// terms in ascending k. Columns are solved in blocks of kRowBlock;
-/// BlockHook(j) is called once per column before its block is solved
-/// (returning false stops: the result is then false).
+/// terms in ascending k. Columns are solved in blocks; BlockHook(j) is
+/// called once per column before its block is solved (returning false
+/// stops: the result is then false).
 bool LuInverse(const double* a, std::ptrdiff_t n, std::ptrdiff_t lda,
                const std::vector<int32_t>& piv, double* inv, const LuHook& BlockHook = {});
+
+/// Largest number of rows the triangular solves handle by plain loops.
+inline constexpr std::ptrdiff_t kLuLeaf = 16;
+
+/// The inner loops of the factorisation and the inverse for one
+/// instruction set (lu_kernels.h; the driver in lu.cpp uses the set that
+/// matches the product kernels, KernelName()). Column-major blocks with
+/// leading dimensions; every loop keeps the order of operations of the
+/// plain loops, so all sets give identical results.
+struct LuKernelSet {
+  /// C := C - A * B (C m x n, A m x k, B k x n), terms in ascending k.
+  void (*sub_product)(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, const double* A,
+                      std::ptrdiff_t lda, const double* B, std::ptrdiff_t ldb, double* C,
+                      std::ptrdiff_t ldc);
+  /// X := L^-1 X, L the unit lower triangle of the m x m block at l, X m x w,
+  /// m <= kLuLeaf.
+  void (*trsm_leaf)(const double* l, std::ptrdiff_t ldl, std::ptrdiff_t m, double* x,
+                    std::ptrdiff_t ldx, std::ptrdiff_t w);
+  /// Crout's step for column j of the panel c0..c1-1; returns the pivot row.
+  std::ptrdiff_t (*panel_column)(double* a, std::ptrdiff_t lda, std::ptrdiff_t n, std::ptrdiff_t c0,
+                                 std::ptrdiff_t c1, std::ptrdiff_t j, double* scale, bool* tiny);
+  /// Back substitution of kRowBlock right-hand sides (row-major X, n rows)
+  /// with the upper factor in the row-major R.
+  void (*back_substitute)(const double* R, std::ptrdiff_t n, double* X);
+};
+
+#define NUMBRA_LU_DECLARE_KERNELS(ns)                                                            \
+  namespace ns {                                                                                 \
+  void SubProductSmall(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, const double* A,    \
+                       std::ptrdiff_t lda, const double* B, std::ptrdiff_t ldb, double* C,       \
+                       std::ptrdiff_t ldc);                                                      \
+  void TrsmLeaf(const double* l, std::ptrdiff_t ldl, std::ptrdiff_t m, double* x,                \
+                std::ptrdiff_t ldx, std::ptrdiff_t w);                                           \
+  std::ptrdiff_t PanelColumn(double* a, std::ptrdiff_t lda, std::ptrdiff_t n, std::ptrdiff_t c0, \
+                             std::ptrdiff_t c1, std::ptrdiff_t j, double* scale, bool* tiny);    \
+  void BackSubstitute(const double* R, std::ptrdiff_t n, double* X);                             \
+  }
+NUMBRA_LU_DECLARE_KERNELS(lu_generic)
+#if defined(NUMBRA_MATRIX_HAVE_AVX2)
+NUMBRA_LU_DECLARE_KERNELS(lu_avx2)
+#endif
+#undef NUMBRA_LU_DECLARE_KERNELS
 
 }  // namespace numbra::detail

@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 // The portable inner loops.
 #define NUMBRA_LU_NS lu_generic
@@ -180,17 +181,18 @@ bool FactorPanel(LuState& st, std::ptrdiff_t c0, std::ptrdiff_t c1) {
 }
 
 // The textbook solve of one column (Numerical Recipes' lubksb) on the
-// row-major factors R: forward substitution from the first nonzero, then
-// back substitution. Used when L holds non-finite values, where skipping
-// the leading zeros matters (0 * inf is NaN).
-void SolveColumn(const double* R, std::ptrdiff_t n, const int32_t* piv, double* b) {
+// factors in a: forward substitution from the first nonzero, then back
+// substitution. Used when L holds non-finite values, where skipping the
+// leading zeros matters (0 * inf is NaN).
+void SolveColumn(const double* a, std::ptrdiff_t n, std::ptrdiff_t lda, const int32_t* piv,
+                 double* b) {
   std::ptrdiff_t ii = -1;
   for (std::ptrdiff_t i = 0; i < n; ++i) {
     const auto ip = static_cast<std::ptrdiff_t>(piv[i]);
     double sum = b[ip];
     b[ip] = b[i];
     if (ii >= 0) {
-      for (std::ptrdiff_t k = ii; k < i; ++k) sum = sum - R[i * n + k] * b[k];
+      for (std::ptrdiff_t k = ii; k < i; ++k) sum = sum - a[i + k * lda] * b[k];
     } else if (sum != 0.0) {
       ii = i;
     }
@@ -198,8 +200,8 @@ void SolveColumn(const double* R, std::ptrdiff_t n, const int32_t* piv, double* 
   }
   for (std::ptrdiff_t i = n - 1; i >= 0; --i) {
     double sum = b[i];
-    for (std::ptrdiff_t k = i + 1; k < n; ++k) sum = sum - R[i * n + k] * b[k];
-    b[i] = sum / R[i * n + i];
+    for (std::ptrdiff_t k = i + 1; k < n; ++k) sum = sum - a[i + k * lda] * b[k];
+    b[i] = sum / a[i + i * lda];
   }
 }
 
@@ -263,25 +265,19 @@ LuStatus LuFactor(double* a, std::ptrdiff_t n, std::ptrdiff_t lda, std::vector<i
 // substitution starts there: y(t) = 1, y(i) = 0 - sum_{k=t}^{i-1} L(i, k)
 // y(k). So, ordered by t, the forward results are the columns of L^-1.
 // They are solved kInvBlock at a time as one triangular solve with a
-// matrix right-hand side (rows t0..n-1, through the product kernel):
-// starting a column's sums at the block's first row t0 only adds terms
-// L(i, k) * (+0) before the real ones, which leave +0 and 1 unchanged when
-// L is finite, so every element is still computed exactly as the
-// one-column loop computes it. The back substitution has no such freedom
-// and none is taken: row by row from the bottom, terms in ascending k, for
-// kRowBlock columns at once, each a lane of the vector registers.
-bool LuInverse(const double* a, std::ptrdiff_t n, std::ptrdiff_t lda,
-               const std::vector<int32_t>& piv_vec, double* inv, const LuHook& BlockHook) {
+// matrix right-hand side (through the product kernel); the terms it adds
+// before a column's first nonzero are L(i, k) * (+0), which leave +0 and 1
+// unchanged when L is finite, so every element is still computed exactly
+// as the one-column loop computes it. The back substitution has no such
+// freedom and none is taken: row by row from the bottom, terms in
+// ascending k, for kRowBlock columns at once, each a lane of the vector
+// registers. The forward results go straight to their columns of inv
+// (col_of), where the back substitution reads them and leaves the result;
+// U, transposed into the place of L once L is no longer needed, gives the
+// back substitution its rows.
+bool LuInverse(double* a, std::ptrdiff_t n, std::ptrdiff_t lda, const std::vector<int32_t>& piv_vec,
+               double* inv, const LuHook& BlockHook) {
   const int32_t* piv = piv_vec.data();
-  // Row-major copy of the factors: the back substitution walks along rows.
-  AlignedBuffer rbuf(static_cast<std::size_t>(n * n));
-  double* R = rbuf.data();
-  constexpr std::ptrdiff_t kT = 64;
-  for (std::ptrdiff_t j0 = 0; j0 < n; j0 += kT)
-    for (std::ptrdiff_t i0 = 0; i0 < n; i0 += kT)
-      for (std::ptrdiff_t j = j0; j < std::min(n, j0 + kT); ++j)
-        for (std::ptrdiff_t i = i0; i < std::min(n, i0 + kT); ++i) R[i * n + j] = a[i + j * lda];
-
   std::vector<int32_t> col_of(static_cast<std::size_t>(n));
   for (std::ptrdiff_t i = 0; i < n; ++i)
     col_of[static_cast<std::size_t>(i)] = static_cast<int32_t>(i);
@@ -291,6 +287,9 @@ bool LuInverse(const double* a, std::ptrdiff_t n, std::ptrdiff_t lda,
     col_of[static_cast<std::size_t>(i)] = col_of[p];
     col_of[p] = t;
   }
+  const auto Out = [&](std::ptrdiff_t t) {
+    return inv + static_cast<std::ptrdiff_t>(col_of[static_cast<std::size_t>(t)]) * n;
+  };
 
   bool lower_finite = true;
   for (std::ptrdiff_t k = 0; k < n && lower_finite; ++k)
@@ -306,46 +305,68 @@ bool LuInverse(const double* a, std::ptrdiff_t n, std::ptrdiff_t lda,
       if (BlockHook && !BlockHook(j)) return false;
       for (double& v : b) v = 0.0;
       b[static_cast<std::size_t>(j)] = 1.0;
-      SolveColumn(R, n, piv, b.data());
+      SolveColumn(a, n, lda, piv, b.data());
       for (std::ptrdiff_t i = 0; i < n; ++i) inv[j * n + i] = b[static_cast<std::size_t>(i)];
     }
     return true;
   }
 
+  // Forward substitution, a block of columns t0..t0+w-1 at a time (rows
+  // t0..n-1; the rows above are zero and never read).
   const std::ptrdiff_t wmax = std::min(kInvBlock, (n + kRowBlock - 1) / kRowBlock * kRowBlock);
   AlignedBuffer ybuf(static_cast<std::size_t>(n * wmax));
-  double* Y = ybuf.data();  // rows t0..n-1 of the block, column-major, leading dimension n
-  AlignedBuffer xbuf(static_cast<std::size_t>(n * kRowBlock));
-  double* X = xbuf.data();  // rows 0..n-1 of kRowBlock columns, row-major
+  double* Y = ybuf.data();  // column-major, leading dimension n
   for (std::ptrdiff_t t0 = 0; t0 < n; t0 += wmax) {
     const std::ptrdiff_t w = std::min(wmax, n - t0);
     const std::ptrdiff_t m = n - t0;
-    if (BlockHook)
-      for (std::ptrdiff_t v = 0; v < w; ++v)
-        if (!BlockHook(t0 + v)) return false;
     for (std::ptrdiff_t c = 0; c < w; ++c) {
       double* col = Y + c * n;
       for (std::ptrdiff_t i = 0; i < m; ++i) col[i] = 0.0;
       col[c] = 1.0;
     }
     TrsmLowerUnitTrapezoid(a + t0 + t0 * lda, lda, m, Y, n, w, 0);
-    for (std::ptrdiff_t c0 = 0; c0 < w; c0 += kRowBlock) {
-      const std::ptrdiff_t cw = std::min(kRowBlock, w - c0);
-      for (std::ptrdiff_t i = 0; i < t0 * kRowBlock; ++i) X[i] = 0.0;
+    for (std::ptrdiff_t c = 0; c < w; ++c) std::copy(Y + c * n, Y + c * n + m, Out(t0 + c) + t0);
+  }
+
+  // U row-major: row i of U (from the diagonal on) into column i of a.
+  constexpr std::ptrdiff_t kT = 32;
+  for (std::ptrdiff_t j0 = 0; j0 < n; j0 += kT)
+    for (std::ptrdiff_t i0 = 0; i0 <= j0; i0 += kT)
+      for (std::ptrdiff_t j = j0; j < std::min(n, j0 + kT); ++j)
+        for (std::ptrdiff_t i = i0; i < std::min(j, i0 + kT); ++i) a[j + i * lda] = a[i + j * lda];
+
+  // Back substitution, kRowBlock columns at a time in X (row-major; the
+  // padding columns past cw are zero), in tiles of 8 rows.
+  AlignedBuffer xbuf(static_cast<std::size_t>(n * kRowBlock));
+  double* X = xbuf.data();
+  for (std::ptrdiff_t c0 = 0; c0 < n; c0 += kRowBlock) {
+    const std::ptrdiff_t cw = std::min(kRowBlock, n - c0);
+    if (BlockHook)
+      for (std::ptrdiff_t v = 0; v < cw; ++v)
+        if (!BlockHook(c0 + v)) return false;
+    // Column t of the block is zero above row t (the forward results).
+    for (std::ptrdiff_t i = 0; i < c0 * kRowBlock; ++i) X[i] = 0.0;
+    for (std::ptrdiff_t i0 = c0; i0 < n; i0 += 8) {
+      const std::ptrdiff_t ih = std::min<std::ptrdiff_t>(8, n - i0);
+      double* xt = X + i0 * kRowBlock;
       for (std::ptrdiff_t v = 0; v < kRowBlock; ++v) {
-        double* xv = X + t0 * kRowBlock + v;
+        const std::ptrdiff_t t = c0 + v;
         if (v < cw) {
-          const double* yv = Y + (c0 + v) * n;
-          for (std::ptrdiff_t i = 0; i < m; ++i) xv[i * kRowBlock] = yv[i];
+          const double* yv = Out(t) + i0;
+          for (std::ptrdiff_t ii = 0; ii < ih; ++ii)
+            xt[ii * kRowBlock + v] = i0 + ii >= t ? yv[ii] : 0.0;
         } else {
-          for (std::ptrdiff_t i = 0; i < m; ++i) xv[i * kRowBlock] = 0.0;
+          for (std::ptrdiff_t ii = 0; ii < ih; ++ii) xt[ii * kRowBlock + v] = 0.0;
         }
       }
-      Kernels().back_substitute(R, n, X);
+    }
+    Kernels().back_substitute(a, lda, n, X);
+    for (std::ptrdiff_t i0 = 0; i0 < n; i0 += 8) {
+      const std::ptrdiff_t ih = std::min<std::ptrdiff_t>(8, n - i0);
+      const double* xt = X + i0 * kRowBlock;
       for (std::ptrdiff_t v = 0; v < cw; ++v) {
-        double* out =
-            inv + static_cast<std::ptrdiff_t>(col_of[static_cast<std::size_t>(t0 + c0 + v)]) * n;
-        for (std::ptrdiff_t i = 0; i < n; ++i) out[i] = X[i * kRowBlock + v];
+        double* out = Out(c0 + v) + i0;
+        for (std::ptrdiff_t ii = 0; ii < ih; ++ii) out[ii] = xt[ii * kRowBlock + v];
       }
     }
   }

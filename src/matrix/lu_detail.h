@@ -45,11 +45,13 @@ LuStatus LuFactor(double* a, std::ptrdiff_t n, std::ptrdiff_t lda, std::vector<i
 /// (n x n, column-major, leading dimension n): column j solves
 /// L U x = P e_j by forward substitution (from the first nonzero, as
 /// Numerical Recipes' lubksb does) and back substitution, each element's
-/// terms in ascending k. Columns are solved in blocks; BlockHook(j) is
-/// called once per column before its block is solved (returning false
-/// stops: the result is then false).
-bool LuInverse(const double* a, std::ptrdiff_t n, std::ptrdiff_t lda,
-               const std::vector<int32_t>& piv, double* inv, const LuHook& BlockHook = {});
+/// terms in ascending k. The forward substitutions of all columns come
+/// first; then the back substitutions, in blocks of columns, BlockHook(j)
+/// being called once per column before its block (returning false stops:
+/// the result is then false). The strictly lower triangle of a is
+/// overwritten on the way (with U transposed), its upper triangle kept.
+bool LuInverse(double* a, std::ptrdiff_t n, std::ptrdiff_t lda, const std::vector<int32_t>& piv,
+               double* inv, const LuHook& BlockHook = {});
 
 /// Largest number of rows the triangular solves handle by plain loops.
 inline constexpr std::ptrdiff_t kLuLeaf = 16;
@@ -72,8 +74,8 @@ struct LuKernelSet {
   std::ptrdiff_t (*panel_column)(double* a, std::ptrdiff_t lda, std::ptrdiff_t n, std::ptrdiff_t c0,
                                  std::ptrdiff_t c1, std::ptrdiff_t j, double* scale, bool* tiny);
   /// Back substitution of kRowBlock right-hand sides (row-major X, n rows)
-  /// with the upper factor in the row-major R.
-  void (*back_substitute)(const double* R, std::ptrdiff_t n, double* X);
+  /// with the upper factor row-major in R (row i at R + i * ldr).
+  void (*back_substitute)(const double* R, std::ptrdiff_t ldr, std::ptrdiff_t n, double* X);
 };
 
 #define NUMBRA_LU_DECLARE_KERNELS(ns)                                                            \
@@ -85,7 +87,7 @@ struct LuKernelSet {
                 std::ptrdiff_t ldx, std::ptrdiff_t w);                                           \
   std::ptrdiff_t PanelColumn(double* a, std::ptrdiff_t lda, std::ptrdiff_t n, std::ptrdiff_t c0, \
                              std::ptrdiff_t c1, std::ptrdiff_t j, double* scale, bool* tiny);    \
-  void BackSubstitute(const double* R, std::ptrdiff_t n, double* X);                             \
+  void BackSubstitute(const double* R, std::ptrdiff_t ldr, std::ptrdiff_t n, double* X);         \
   }
 NUMBRA_LU_DECLARE_KERNELS(lu_generic)
 #if defined(NUMBRA_MATRIX_HAVE_AVX2)

@@ -302,14 +302,14 @@ void RowSub(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const double*
 // kRowBlock values, row-major, 32-byte aligned) holds the forward results
 // and receives the solutions, row by row from the bottom:
 // x(i) = (y(i) - sum_{k=i+1}^{n-1} U(i, k) x(k)) / U(i, i), the terms in
-// ascending k, U row-major in R (leading dimension n).
-void BackSubstitute(const double* R, std::ptrdiff_t n, double* X) {
+// ascending k, U row-major in R (row i at R + i * ldr).
+void BackSubstitute(const double* R, std::ptrdiff_t ldr, std::ptrdiff_t n, double* X) {
   alignas(64) double acc[kRowBlock];
   for (std::ptrdiff_t i = n - 1; i >= 0; --i) {
     double* xi = X + i * kRowBlock;
     for (std::ptrdiff_t v = 0; v < kRowBlock; ++v) acc[v] = xi[v];
-    RowSub(R + i * n, i + 1, n, X, acc);
-    const double d = R[i * n + i];
+    RowSub(R + i * ldr, i + 1, n, X, acc);
+    const double d = R[i * ldr + i];
     for (std::ptrdiff_t v = 0; v < kRowBlock; ++v) xi[v] = acc[v] / d;
   }
 }

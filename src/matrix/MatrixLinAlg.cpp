@@ -99,7 +99,8 @@ double TMatrix::Determinant() const {
   detail::LuStatus status = detail::LuStatus::kOk;
   detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] {
     work.assign(Mat.begin(), Mat.end());
-    status = detail::LuFactor(work.data(), n, n, piv, sign);
+    // Only U's diagonal and the sign are read.
+    status = detail::LuFactor(work.data(), n, n, piv, sign, {}, {}, false);
   });
   lu_permutation_sign = sign;
   if (status != detail::LuStatus::kOk) return 0.0;

@@ -208,7 +208,7 @@ void SolveColumn(const double* a, std::ptrdiff_t n, std::ptrdiff_t lda, const in
 }  // namespace
 
 LuStatus LuFactor(double* a, std::ptrdiff_t n, std::ptrdiff_t lda, std::vector<int32_t>& piv_vec,
-                  int32_t& sign, const LuHook& RowHook, const LuHook& ColHook) {
+                  int32_t& sign, const LuHook& RowHook, const LuHook& ColHook, bool WholeLower) {
   sign = 1;
   piv_vec.assign(static_cast<std::size_t>(n), 0);
   int32_t* piv = piv_vec.data();
@@ -254,7 +254,7 @@ LuStatus LuFactor(double* a, std::ptrdiff_t n, std::ptrdiff_t lda, std::vector<i
                a + j1 + j1 * lda, lda);
   }
   // The columns of each panel take the exchanges of all later pivots.
-  for (std::ptrdiff_t j0 = 0; j0 + kPanel < n; j0 += kPanel)
+  for (std::ptrdiff_t j0 = 0; WholeLower && j0 + kPanel < n; j0 += kPanel)
     st.ApplySwaps(j0, j0 + kPanel, j0 + kPanel, n);
   sign = st.sign;
   return st.tiny ? LuStatus::kTinyPivot : LuStatus::kOk;

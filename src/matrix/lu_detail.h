@@ -37,9 +37,13 @@ using LuHook = std::function<bool(std::ptrdiff_t)>;
 /// j is the last row i >= j with the largest scale(i) * |a(i, j)|.
 /// piv[j] receives the row exchanged with row j; sign is negated per
 /// exchange. RowHook is called before each row's scale is computed,
-/// ColHook before each column is factorised.
+/// ColHook before each column is factorised. With WholeLower false the
+/// columns of L left of the last panel do not receive the exchanges of
+/// later pivots (U, the pivots and the sign are the same; for callers that
+/// need only those, such as the determinant).
 LuStatus LuFactor(double* a, std::ptrdiff_t n, std::ptrdiff_t lda, std::vector<int32_t>& piv,
-                  int32_t& sign, const LuHook& RowHook = {}, const LuHook& ColHook = {});
+                  int32_t& sign, const LuHook& RowHook = {}, const LuHook& ColHook = {},
+                  bool WholeLower = true);
 
 /// The inverse of the factorised matrix (LuFactor's a and piv) into inv
 /// (n x n, column-major, leading dimension n): column j solves

@@ -24,9 +24,9 @@ constexpr std::ptrdiff_t kLeafMax = kLuLeaf;
 // Four doubles (one AVX2 register, two SSE2 ones), loaded and stored
 // without alignment requirements. (The helpers are internal and inlined,
 // so GCC's note that passing such vectors without AVX changes the calling
-// convention does not concern them.)
+// convention does not concern them; the note is reported at the end of the
+// translation unit, so it stays off for the includer.)
 #if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 using V4 = double __attribute__((vector_size(32)));
@@ -37,6 +37,33 @@ inline V4 Load(const double* p) {
   return v;
 }
 inline void Store(double* p, V4 v) { __builtin_memcpy(p, &v, sizeof v); }
+
+using I4 = long long __attribute__((vector_size(32)));
+
+inline V4 Abs(V4 v) {
+  const I4 mask = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL, 0x7fffffffffffffffLL,
+                   0x7fffffffffffffffLL};
+  return reinterpret_cast<V4>(reinterpret_cast<I4>(v) & mask);
+}
+
+#if defined(__clang__)
+#define NUMBRA_LU_SHUFFLE(a, b, i0, i1, i2, i3) __builtin_shufflevector(a, b, i0, i1, i2, i3)
+#else
+#define NUMBRA_LU_SHUFFLE(a, b, i0, i1, i2, i3) __builtin_shuffle(a, b, I4{i0, i1, i2, i3})
+#endif
+
+// Transposes the 4 x 4 block whose columns are a, b, c, d into its rows.
+inline void Transpose4(V4& a, V4& b, V4& c, V4& d) {
+  const V4 t0 = NUMBRA_LU_SHUFFLE(a, b, 0, 4, 2, 6);
+  const V4 t1 = NUMBRA_LU_SHUFFLE(a, b, 1, 5, 3, 7);
+  const V4 t2 = NUMBRA_LU_SHUFFLE(c, d, 0, 4, 2, 6);
+  const V4 t3 = NUMBRA_LU_SHUFFLE(c, d, 1, 5, 3, 7);
+  a = NUMBRA_LU_SHUFFLE(t0, t2, 0, 1, 4, 5);
+  b = NUMBRA_LU_SHUFFLE(t1, t3, 0, 1, 4, 5);
+  c = NUMBRA_LU_SHUFFLE(t0, t2, 2, 3, 6, 7);
+  d = NUMBRA_LU_SHUFFLE(t1, t3, 2, 3, 6, 7);
+}
+#undef NUMBRA_LU_SHUFFLE
 
 }  // namespace
 
@@ -144,13 +171,28 @@ void TrsmLeaf(const double* l, std::ptrdiff_t ldl, std::ptrdiff_t m, double* x, 
     double* x1 = x0 + ldx;
     double* x2 = x1 + ldx;
     double* x3 = x2 + ldx;
-    for (std::ptrdiff_t i = 0; i < m; ++i) r[i] = V4{x0[i], x1[i], x2[i], x3[i]};
+    const std::ptrdiff_t m4 = m / 4 * 4;
+    for (std::ptrdiff_t i = 0; i < m4; i += 4) {
+      r[i] = Load(x0 + i);
+      r[i + 1] = Load(x1 + i);
+      r[i + 2] = Load(x2 + i);
+      r[i + 3] = Load(x3 + i);
+      Transpose4(r[i], r[i + 1], r[i + 2], r[i + 3]);
+    }
+    for (std::ptrdiff_t i = m4; i < m; ++i) r[i] = V4{x0[i], x1[i], x2[i], x3[i]};
     for (std::ptrdiff_t k = 0; k + 1 < m; ++k) {
       const double* lk = l + k * ldl;
       const V4 u = r[k];
       for (std::ptrdiff_t i = k + 1; i < m; ++i) r[i] = r[i] - lk[i] * u;
     }
-    for (std::ptrdiff_t i = 0; i < m; ++i) {
+    for (std::ptrdiff_t i = 0; i < m4; i += 4) {
+      Transpose4(r[i], r[i + 1], r[i + 2], r[i + 3]);
+      Store(x0 + i, r[i]);
+      Store(x1 + i, r[i + 1]);
+      Store(x2 + i, r[i + 2]);
+      Store(x3 + i, r[i + 3]);
+    }
+    for (std::ptrdiff_t i = m4; i < m; ++i) {
       x0[i] = r[i][0];
       x1[i] = r[i][1];
       x2[i] = r[i][2];
@@ -232,15 +274,28 @@ std::ptrdiff_t PanelColumn(double* a, std::ptrdiff_t lda, std::ptrdiff_t n, std:
       colj[i] = s;
     }
   }
-  double big = 0.0;
-  std::ptrdiff_t imax = j;
-  for (std::ptrdiff_t i = j; i < n; ++i) {
-    const double dum = scale[i] * __builtin_fabs(colj[i]);
-    if (dum >= big) {
-      big = dum;
-      imax = i;
-    }
+  // The pivot search of the plain loop (big := dum whenever dum >= big,
+  // from big = 0) ends at the last row whose dum equals the largest one
+  // (NaNs never count): found as the maximum, then the last row with it.
+  const V4 zero = {0.0, 0.0, 0.0, 0.0};
+  V4 big4 = zero;
+  std::ptrdiff_t i = j;
+  for (; i + 4 <= n; i += 4) {
+    const V4 dum = Load(scale + i) * Abs(Load(colj + i));
+    big4 = dum > big4 ? dum : big4;
   }
+  double big = 0.0;
+  for (int v = 0; v < 4; ++v) big = big4[v] > big ? big4[v] : big;
+  for (; i < n; ++i) {
+    const double dum = scale[i] * __builtin_fabs(colj[i]);
+    big = dum > big ? dum : big;
+  }
+  std::ptrdiff_t imax = j;
+  for (i = n - 1; i >= j; --i)
+    if (scale[i] * __builtin_fabs(colj[i]) == big) {
+      imax = i;
+      break;
+    }
   if (imax != j) {
     for (std::ptrdiff_t c = c0; c < c1; ++c) {
       double* col = a + c * lda;
@@ -315,7 +370,3 @@ void BackSubstitute(const double* R, std::ptrdiff_t ldr, std::ptrdiff_t n, doubl
 }
 
 }  // namespace numbra::detail::NUMBRA_LU_NS
-
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif

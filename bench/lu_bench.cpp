@@ -10,6 +10,7 @@
 //   --benchmark_repetitions=5 --benchmark_min_time=0.1
 #include "ORK_matrix.h"
 #include "matrix/gemm_detail.h"
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -216,10 +217,16 @@ class TableReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // OpenBLAS reads its thread count when it is loaded: without the variable
+  // its idle worker threads would spin beside the benchmarks. Run again
+  // with it set.
+  if (std::getenv("OPENBLAS_NUM_THREADS") == nullptr) {
+    ::setenv("OPENBLAS_NUM_THREADS", "1", 1);
+    ::execv("/proc/self/exe", argv);  // returns only when it failed
+  }
 #if defined(NUMBRA_BENCH_OPENBLAS)
   openblas_set_num_threads(1);
 #endif
-  ::setenv("OPENBLAS_NUM_THREADS", "1", 0);
   Register();
   benchmark::Initialize(&argc, argv);
   benchmark::AddCustomContext("processor", ProcessorName());

@@ -50,11 +50,14 @@ const LuKernelSet& Kernels() {
   static const LuKernelSet set = [] {
 #if defined(NUMBRA_MATRIX_HAVE_AVX2)
     if (std::strcmp(KernelName(), "avx2") == 0)
-      return LuKernelSet{&lu_avx2::SubProductSmall, &lu_avx2::TrsmLeaf, &lu_avx2::PanelColumn,
-                         &lu_avx2::BackSubstitute};
+      return LuKernelSet{&lu_avx2::SubProductSmall, &lu_avx2::TrsmLeaf,   &lu_avx2::PanelColumn,
+                         &lu_avx2::BackSubstitute,  &lu_avx2::GatherRows, &lu_avx2::ScatterRows,
+                         &lu_avx2::MirrorUpper};
 #endif
     return LuKernelSet{&lu_generic::SubProductSmall, &lu_generic::TrsmLeaf,
-                       &lu_generic::PanelColumn, &lu_generic::BackSubstitute};
+                       &lu_generic::PanelColumn,     &lu_generic::BackSubstitute,
+                       &lu_generic::GatherRows,      &lu_generic::ScatterRows,
+                       &lu_generic::MirrorUpper};
   }();
   return set;
 }
@@ -329,46 +332,27 @@ bool LuInverse(double* a, std::ptrdiff_t n, std::ptrdiff_t lda, const std::vecto
   }
 
   // U row-major: row i of U (from the diagonal on) into column i of a.
-  constexpr std::ptrdiff_t kT = 32;
-  for (std::ptrdiff_t j0 = 0; j0 < n; j0 += kT)
-    for (std::ptrdiff_t i0 = 0; i0 <= j0; i0 += kT)
-      for (std::ptrdiff_t j = j0; j < std::min(n, j0 + kT); ++j)
-        for (std::ptrdiff_t i = i0; i < std::min(j, i0 + kT); ++i) a[j + i * lda] = a[i + j * lda];
+  const LuKernelSet& kern = Kernels();
+  kern.mirror_upper(a, lda, n);
 
-  // Back substitution, kRowBlock columns at a time in X (row-major; the
-  // padding columns past cw are zero), in tiles of 8 rows.
+  // Back substitution, kRowBlock columns at a time in X (row-major). The
+  // rows of column t above t are zero (the forward results; the block's
+  // columns hold their zeros from row c0 on); padding columns past cw
+  // are read from a zero column.
   AlignedBuffer xbuf(static_cast<std::size_t>(n * kRowBlock));
   double* X = xbuf.data();
+  std::vector<double> zeros(static_cast<std::size_t>(n), 0.0);
+  double* cols[kRowBlock];
   for (std::ptrdiff_t c0 = 0; c0 < n; c0 += kRowBlock) {
     const std::ptrdiff_t cw = std::min(kRowBlock, n - c0);
     if (BlockHook)
       for (std::ptrdiff_t v = 0; v < cw; ++v)
         if (!BlockHook(c0 + v)) return false;
-    // Column t of the block is zero above row t (the forward results).
+    for (std::ptrdiff_t v = 0; v < kRowBlock; ++v) cols[v] = v < cw ? Out(c0 + v) : zeros.data();
     for (std::ptrdiff_t i = 0; i < c0 * kRowBlock; ++i) X[i] = 0.0;
-    for (std::ptrdiff_t i0 = c0; i0 < n; i0 += 8) {
-      const std::ptrdiff_t ih = std::min<std::ptrdiff_t>(8, n - i0);
-      double* xt = X + i0 * kRowBlock;
-      for (std::ptrdiff_t v = 0; v < kRowBlock; ++v) {
-        const std::ptrdiff_t t = c0 + v;
-        if (v < cw) {
-          const double* yv = Out(t) + i0;
-          for (std::ptrdiff_t ii = 0; ii < ih; ++ii)
-            xt[ii * kRowBlock + v] = i0 + ii >= t ? yv[ii] : 0.0;
-        } else {
-          for (std::ptrdiff_t ii = 0; ii < ih; ++ii) xt[ii * kRowBlock + v] = 0.0;
-        }
-      }
-    }
-    Kernels().back_substitute(a, lda, n, X);
-    for (std::ptrdiff_t i0 = 0; i0 < n; i0 += 8) {
-      const std::ptrdiff_t ih = std::min<std::ptrdiff_t>(8, n - i0);
-      const double* xt = X + i0 * kRowBlock;
-      for (std::ptrdiff_t v = 0; v < cw; ++v) {
-        double* out = Out(c0 + v) + i0;
-        for (std::ptrdiff_t ii = 0; ii < ih; ++ii) out[ii] = xt[ii * kRowBlock + v];
-      }
-    }
+    kern.gather_rows(cols, c0, n, X);
+    kern.back_substitute(a, lda, n, X);
+    kern.scatter_rows(X, n, cols, cw);
   }
   return true;
 }

@@ -80,6 +80,12 @@ struct LuKernelSet {
   /// Back substitution of kRowBlock right-hand sides (row-major X, n rows)
   /// with the upper factor row-major in R (row i at R + i * ldr).
   void (*back_substitute)(const double* R, std::ptrdiff_t ldr, std::ptrdiff_t n, double* X);
+  /// X[i * kRowBlock + v] := cols[v][i] (v < kRowBlock, i0 <= i < i1).
+  void (*gather_rows)(const double* const* cols, std::ptrdiff_t i0, std::ptrdiff_t i1, double* X);
+  /// cols[v][i] := X[i * kRowBlock + v] (v < cw, i < n).
+  void (*scatter_rows)(const double* X, std::ptrdiff_t n, double* const* cols, std::ptrdiff_t cw);
+  /// a(j, i) := a(i, j) for i < j < n (column-major, leading dimension lda).
+  void (*mirror_upper)(double* a, std::ptrdiff_t lda, std::ptrdiff_t n);
 };
 
 #define NUMBRA_LU_DECLARE_KERNELS(ns)                                                            \
@@ -92,6 +98,9 @@ struct LuKernelSet {
   std::ptrdiff_t PanelColumn(double* a, std::ptrdiff_t lda, std::ptrdiff_t n, std::ptrdiff_t c0, \
                              std::ptrdiff_t c1, std::ptrdiff_t j, double* scale, bool* tiny);    \
   void BackSubstitute(const double* R, std::ptrdiff_t ldr, std::ptrdiff_t n, double* X);         \
+  void GatherRows(const double* const* cols, std::ptrdiff_t i0, std::ptrdiff_t i1, double* X);   \
+  void ScatterRows(const double* X, std::ptrdiff_t n, double* const* cols, std::ptrdiff_t cw);   \
+  void MirrorUpper(double* a, std::ptrdiff_t lda, std::ptrdiff_t n);                             \
   }
 NUMBRA_LU_DECLARE_KERNELS(lu_generic)
 #if defined(NUMBRA_MATRIX_HAVE_AVX2)

@@ -369,4 +369,93 @@ void BackSubstitute(const double* R, std::ptrdiff_t ldr, std::ptrdiff_t n, doubl
   }
 }
 
+// X[i * kRowBlock + v] := cols[v][i] for v = 0..kRowBlock-1, i = i0..i1-1:
+// kRowBlock columns into rows, 4 x 4 blocks at a time.
+void GatherRows(const double* const* cols, std::ptrdiff_t i0, std::ptrdiff_t i1, double* X) {
+  for (std::ptrdiff_t v = 0; v < kRowBlock; v += 4) {
+    const double* c0 = cols[v];
+    const double* c1 = cols[v + 1];
+    const double* c2 = cols[v + 2];
+    const double* c3 = cols[v + 3];
+    std::ptrdiff_t i = i0;
+    for (; i + 4 <= i1; i += 4) {
+      V4 r0 = Load(c0 + i);
+      V4 r1 = Load(c1 + i);
+      V4 r2 = Load(c2 + i);
+      V4 r3 = Load(c3 + i);
+      Transpose4(r0, r1, r2, r3);
+      double* x = X + i * kRowBlock + v;
+      Store(x, r0);
+      Store(x + kRowBlock, r1);
+      Store(x + 2 * kRowBlock, r2);
+      Store(x + 3 * kRowBlock, r3);
+    }
+    for (; i < i1; ++i) {
+      double* x = X + i * kRowBlock + v;
+      x[0] = c0[i];
+      x[1] = c1[i];
+      x[2] = c2[i];
+      x[3] = c3[i];
+    }
+  }
+}
+
+// cols[v][i] := X[i * kRowBlock + v] for v = 0..cw-1, i = 0..n-1.
+void ScatterRows(const double* X, std::ptrdiff_t n, double* const* cols, std::ptrdiff_t cw) {
+  std::ptrdiff_t v = 0;
+  for (; v + 4 <= cw; v += 4) {
+    double* c0 = cols[v];
+    double* c1 = cols[v + 1];
+    double* c2 = cols[v + 2];
+    double* c3 = cols[v + 3];
+    std::ptrdiff_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+      const double* x = X + i * kRowBlock + v;
+      V4 r0 = Load(x);
+      V4 r1 = Load(x + kRowBlock);
+      V4 r2 = Load(x + 2 * kRowBlock);
+      V4 r3 = Load(x + 3 * kRowBlock);
+      Transpose4(r0, r1, r2, r3);
+      Store(c0 + i, r0);
+      Store(c1 + i, r1);
+      Store(c2 + i, r2);
+      Store(c3 + i, r3);
+    }
+    for (; i < n; ++i) {
+      const double* x = X + i * kRowBlock + v;
+      c0[i] = x[0];
+      c1[i] = x[1];
+      c2[i] = x[2];
+      c3[i] = x[3];
+    }
+  }
+  for (; v < cw; ++v)
+    for (std::ptrdiff_t i = 0; i < n; ++i) cols[v][i] = X[i * kRowBlock + v];
+}
+
+// a(j, i) := a(i, j) for i < j: the strictly upper triangle mirrored into
+// the strictly lower one, 4 x 4 blocks at a time.
+void MirrorUpper(double* a, std::ptrdiff_t lda, std::ptrdiff_t n) {
+  const std::ptrdiff_t n4 = n / 4 * 4;
+  for (std::ptrdiff_t j = 0; j < n4; j += 4) {
+    // Blocks above the diagonal block: rows i..i+3 of columns j..j+3 into
+    // rows j..j+3 of columns i..i+3.
+    for (std::ptrdiff_t i = 0; i < j; i += 4) {
+      V4 r0 = Load(a + i + j * lda);
+      V4 r1 = Load(a + i + (j + 1) * lda);
+      V4 r2 = Load(a + i + (j + 2) * lda);
+      V4 r3 = Load(a + i + (j + 3) * lda);
+      Transpose4(r0, r1, r2, r3);
+      Store(a + j + i * lda, r0);
+      Store(a + j + (i + 1) * lda, r1);
+      Store(a + j + (i + 2) * lda, r2);
+      Store(a + j + (i + 3) * lda, r3);
+    }
+    for (std::ptrdiff_t jj = j + 1; jj < j + 4; ++jj)
+      for (std::ptrdiff_t i = j; i < jj; ++i) a[jj + i * lda] = a[i + jj * lda];
+  }
+  for (std::ptrdiff_t jj = n4; jj < n; ++jj)
+    for (std::ptrdiff_t i = 0; i < jj; ++i) a[jj + i * lda] = a[i + jj * lda];
+}
+
 }  // namespace numbra::detail::NUMBRA_LU_NS

@@ -54,8 +54,10 @@ bool TMatrix::LUdecomposition(TMatrix* MatL, TMatrix* MatU) {
   std::vector<int32_t> piv;
   int32_t sign = 1;
   detail::LuStatus status = detail::LuStatus::kOk;
-  detail::Allocate<EORKMatrixError>(*this, kNoHeap,
-                                    [&] { status = detail::LuFactor(lu, n, n, piv, sign); });
+  // In place, the last row exchanges of each column of L are applied below,
+  // as the column is moved over.
+  detail::Allocate<EORKMatrixError>(
+      *this, kNoHeap, [&] { status = detail::LuFactor(lu, n, n, piv, sign, {}, {}, !in_place); });
   lu_permutation_sign = sign;
   if (status != detail::LuStatus::kOk) return false;
   // Separate the factors: U on and above the diagonal, L (unit diagonal)
@@ -79,6 +81,7 @@ bool TMatrix::LUdecomposition(TMatrix* MatL, TMatrix* MatU) {
   for (std::size_t c = 0; c < nn; ++c) {
     double* lc = MatL->Mat.data() + c * nn;
     double* uc = lu + c * nn;
+    detail::LuFinishLowerColumn(lu, n, n, piv, static_cast<std::ptrdiff_t>(c));
     lc[c] = 1.0;
     for (std::size_t r = c + 1; r < nn; ++r) {
       lc[r] = uc[r];

@@ -263,6 +263,15 @@ LuStatus LuFactor(double* a, std::ptrdiff_t n, std::ptrdiff_t lda, std::vector<i
   return st.tiny ? LuStatus::kTinyPivot : LuStatus::kOk;
 }
 
+void LuFinishLowerColumn(double* a, std::ptrdiff_t n, std::ptrdiff_t lda,
+                         const std::vector<int32_t>& piv, std::ptrdiff_t c) {
+  double* col = a + c * lda;
+  for (std::ptrdiff_t j = (c / kPanel + 1) * kPanel; j < n; ++j) {
+    const auto p = static_cast<std::ptrdiff_t>(piv[static_cast<std::size_t>(j)]);
+    if (p != j) std::swap(col[p], col[j]);
+  }
+}
+
 // Column j of the inverse solves L U x = P e_j. Applying the row exchanges
 // to e_j puts its 1 at position t = pos(j) (every t once), and the forward
 // substitution starts there: y(t) = 1, y(i) = 0 - sum_{k=t}^{i-1} L(i, k)

@@ -23,10 +23,12 @@ constexpr std::ptrdiff_t kLeafMax = kLuLeaf;
 
 // Four doubles (one AVX2 register, two SSE2 ones), loaded and stored
 // without alignment requirements. (The helpers are internal and inlined,
-// so GCC's note that passing such vectors without AVX changes the calling
+// so the compiler's note that passing such vectors without AVX changes the calling
 // convention does not concern them; the note is reported at the end of the
 // translation unit, so it stays off for the includer.)
-#if defined(__GNUC__) && !defined(__clang__)
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wpsabi"
+#elif defined(__GNUC__)
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 using V4 = double __attribute__((vector_size(32)));

@@ -68,10 +68,11 @@ std::ptrdiff_t Split(std::ptrdiff_t lo, std::ptrdiff_t hi) {
   return mid < hi ? mid : lo + (hi - lo) / 2;
 }
 
-// C := C - A * B (shapes as above) through the packed product kernel when
-// the product is large enough for it, by the register tiles otherwise. Both
-// give every element the same terms in the same order: (-a) * b added is
-// a * b subtracted, bit for bit.
+// C := C - A * B for column-major blocks (C m x n, A m x k, B k x n),
+// through the packed product kernel when the product is large enough for
+// it, by the register tiles of the kernel set otherwise (the narrow
+// products of the recursion). Both give every element its k terms in
+// ascending order: (-a) * b added is a * b subtracted, bit for bit.
 void SubProduct(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, const double* A,
                 std::ptrdiff_t lda, const double* B, std::ptrdiff_t ldb, double* C,
                 std::ptrdiff_t ldc) {

@@ -44,6 +44,9 @@ constexpr std::ptrdiff_t kLeaf = kLuLeaf;
 // Columns of the inverse whose forward substitution is done together (a
 // multiple of kRowBlock).
 constexpr std::ptrdiff_t kInvBlock = 128;
+// Width of the column groups for which the forward solve skips the zero
+// rows separately.
+constexpr std::ptrdiff_t kSkipChunk = 64;
 
 // The inner loops of the set that matches the product kernels.
 const LuKernelSet& Kernels() {
@@ -118,8 +121,8 @@ void TrsmLowerUnitTrapezoid(const double* l, std::ptrdiff_t ldl, std::ptrdiff_t 
   // Columns with a nonzero row above mid.
   const std::ptrdiff_t ctop = std::clamp<std::ptrdiff_t>(mid - off, 0, w);
   TrsmLowerUnitTrapezoid(l, ldl, mid, x, ldx, ctop, off);
-  for (std::ptrdiff_t cb = 0; cb < ctop; cb += kRowBlock) {
-    const std::ptrdiff_t cw = std::min(kRowBlock, ctop - cb);
+  for (std::ptrdiff_t cb = 0; cb < ctop; cb += kSkipChunk) {
+    const std::ptrdiff_t cw = std::min(kSkipChunk, ctop - cb);
     const std::ptrdiff_t k0 = std::max<std::ptrdiff_t>(0, cb + off);
     SubProduct(m - mid, cw, mid - k0, l + mid + k0 * ldl, ldl, x + k0 + cb * ldx, ldx,
                x + mid + cb * ldx, ldx);

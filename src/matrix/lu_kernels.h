@@ -21,6 +21,14 @@ namespace {
 
 constexpr std::ptrdiff_t kLeafMax = kLuLeaf;
 
+// With 256-bit registers the tiles hold twice as many values as fit the
+// sixteen 128-bit registers of the portable build.
+#if defined(__AVX__)
+constexpr bool kWide = true;
+#else
+constexpr bool kWide = false;
+#endif
+
 // Four doubles (one AVX2 register, two SSE2 ones), loaded and stored
 // without alignment requirements. (The helpers are internal and inlined,
 // so the compiler's note that passing such vectors without AVX changes the calling
@@ -87,7 +95,7 @@ void SubProductSmall(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, const
     double* c2 = c1 + ldc;
     double* c3 = c2 + ldc;
     std::ptrdiff_t i = 0;
-    for (; i + 8 <= m; i += 8) {
+    for (; kWide && i + 8 <= m; i += 8) {
       V4 s00 = Load(c0 + i);
       V4 s01 = Load(c0 + i + 4);
       V4 s10 = Load(c1 + i);
@@ -117,6 +125,24 @@ void SubProductSmall(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, const
       Store(c2 + i + 4, s21);
       Store(c3 + i, s30);
       Store(c3 + i + 4, s31);
+    }
+    for (; i + 4 <= m; i += 4) {
+      V4 s0 = Load(c0 + i);
+      V4 s1 = Load(c1 + i);
+      V4 s2 = Load(c2 + i);
+      V4 s3 = Load(c3 + i);
+      const double* a = A + i;
+      for (std::ptrdiff_t kk = 0; kk < k; ++kk, a += lda) {
+        const V4 a0 = Load(a);
+        s0 = s0 - a0 * b0[kk];
+        s1 = s1 - a0 * b1[kk];
+        s2 = s2 - a0 * b2[kk];
+        s3 = s3 - a0 * b3[kk];
+      }
+      Store(c0 + i, s0);
+      Store(c1 + i, s1);
+      Store(c2 + i, s2);
+      Store(c3 + i, s3);
     }
     for (; i < m; ++i) {
       double s0 = c0[i];
@@ -234,7 +260,7 @@ std::ptrdiff_t PanelColumn(double* a, std::ptrdiff_t lda, std::ptrdiff_t n, std:
   if (nk > 0) {
     const double* u = colj + c0;
     std::ptrdiff_t i = j;
-    for (; i + 32 <= n; i += 32) {
+    for (; kWide && i + 32 <= n; i += 32) {
       V4 s0 = Load(colj + i);
       V4 s1 = Load(colj + i + 4);
       V4 s2 = Load(colj + i + 8);
@@ -263,6 +289,24 @@ std::ptrdiff_t PanelColumn(double* a, std::ptrdiff_t lda, std::ptrdiff_t n, std:
       Store(colj + i + 20, s5);
       Store(colj + i + 24, s6);
       Store(colj + i + 28, s7);
+    }
+    for (; i + 16 <= n; i += 16) {
+      V4 s0 = Load(colj + i);
+      V4 s1 = Load(colj + i + 4);
+      V4 s2 = Load(colj + i + 8);
+      V4 s3 = Load(colj + i + 12);
+      const double* l = lc0 + i;
+      for (std::ptrdiff_t k = 0; k < nk; ++k, l += lda) {
+        const double uk = u[k];
+        s0 = s0 - Load(l) * uk;
+        s1 = s1 - Load(l + 4) * uk;
+        s2 = s2 - Load(l + 8) * uk;
+        s3 = s3 - Load(l + 12) * uk;
+      }
+      Store(colj + i, s0);
+      Store(colj + i + 4, s1);
+      Store(colj + i + 8, s2);
+      Store(colj + i + 12, s3);
     }
     for (; i + 4 <= n; i += 4) {
       V4 s = Load(colj + i);
@@ -319,38 +363,61 @@ std::ptrdiff_t PanelColumn(double* a, std::ptrdiff_t lda, std::ptrdiff_t n, std:
 namespace {
 
 // acc[v] := acc[v] - r[k] * X[k * kRowBlock + v] for k = k0..k1-1 in
-// ascending order (X rows of kRowBlock values, 32-byte aligned): one row of
-// the back substitution for kRowBlock right-hand sides at once.
+// ascending order and v = 0..kRowBlock-1 (X rows of kRowBlock values): one
+// row of the back substitution for kRowBlock right-hand sides at once,
+// 32 lanes (eight four-wide accumulators) with 256-bit registers, two
+// passes of 16 otherwise.
 void RowSub(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const double* X, double* acc) {
   static_assert(kRowBlock == 32, "eight four-wide accumulators");
-  V4 s0 = Load(acc);
-  V4 s1 = Load(acc + 4);
-  V4 s2 = Load(acc + 8);
-  V4 s3 = Load(acc + 12);
-  V4 s4 = Load(acc + 16);
-  V4 s5 = Load(acc + 20);
-  V4 s6 = Load(acc + 24);
-  V4 s7 = Load(acc + 28);
-  const double* x = X + k0 * kRowBlock;
-  for (std::ptrdiff_t k = k0; k < k1; ++k, x += kRowBlock) {
-    const double u = r[k];
-    s0 = s0 - u * Load(x);
-    s1 = s1 - u * Load(x + 4);
-    s2 = s2 - u * Load(x + 8);
-    s3 = s3 - u * Load(x + 12);
-    s4 = s4 - u * Load(x + 16);
-    s5 = s5 - u * Load(x + 20);
-    s6 = s6 - u * Load(x + 24);
-    s7 = s7 - u * Load(x + 28);
+  if constexpr (kWide) {
+    V4 s0 = Load(acc);
+    V4 s1 = Load(acc + 4);
+    V4 s2 = Load(acc + 8);
+    V4 s3 = Load(acc + 12);
+    V4 s4 = Load(acc + 16);
+    V4 s5 = Load(acc + 20);
+    V4 s6 = Load(acc + 24);
+    V4 s7 = Load(acc + 28);
+    const double* x = X + k0 * kRowBlock;
+    for (std::ptrdiff_t k = k0; k < k1; ++k, x += kRowBlock) {
+      const double u = r[k];
+      s0 = s0 - u * Load(x);
+      s1 = s1 - u * Load(x + 4);
+      s2 = s2 - u * Load(x + 8);
+      s3 = s3 - u * Load(x + 12);
+      s4 = s4 - u * Load(x + 16);
+      s5 = s5 - u * Load(x + 20);
+      s6 = s6 - u * Load(x + 24);
+      s7 = s7 - u * Load(x + 28);
+    }
+    Store(acc, s0);
+    Store(acc + 4, s1);
+    Store(acc + 8, s2);
+    Store(acc + 12, s3);
+    Store(acc + 16, s4);
+    Store(acc + 20, s5);
+    Store(acc + 24, s6);
+    Store(acc + 28, s7);
+  } else {
+    for (std::ptrdiff_t h = 0; h < kRowBlock; h += 16) {
+      V4 s0 = Load(acc + h);
+      V4 s1 = Load(acc + h + 4);
+      V4 s2 = Load(acc + h + 8);
+      V4 s3 = Load(acc + h + 12);
+      const double* x = X + k0 * kRowBlock + h;
+      for (std::ptrdiff_t k = k0; k < k1; ++k, x += kRowBlock) {
+        const double u = r[k];
+        s0 = s0 - u * Load(x);
+        s1 = s1 - u * Load(x + 4);
+        s2 = s2 - u * Load(x + 8);
+        s3 = s3 - u * Load(x + 12);
+      }
+      Store(acc + h, s0);
+      Store(acc + h + 4, s1);
+      Store(acc + h + 8, s2);
+      Store(acc + h + 12, s3);
+    }
   }
-  Store(acc, s0);
-  Store(acc + 4, s1);
-  Store(acc + 8, s2);
-  Store(acc + 12, s3);
-  Store(acc + 16, s4);
-  Store(acc + 20, s5);
-  Store(acc + 24, s6);
-  Store(acc + 28, s7);
 }
 
 }  // namespace

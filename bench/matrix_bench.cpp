@@ -1,11 +1,10 @@
-// TMatrix products, inversion and determinant, timed in the same run as
-// OpenBLAS dgemm (one thread) and LAPACK dgetrf + dgetri when those are
-// installed (see matrix.cmake). Compare the GFLOPS counters of
+// TMatrix products, timed in the same run as OpenBLAS dgemm (one thread)
+// when it is installed (see matrix.cmake; the inverse and the determinant
+// are timed by lu_bench). Compare the GFLOPS counters of
 //   BM_TMatrixMultiply/m/k/n             with BM_BlasDgemmNN/m/k/n
 //   BM_TMatrixMultiplyTransposed/m/k/n   with BM_BlasDgemmNT/m/k/n
 //   BM_TMatrixTransposeAndMultiply/m/k/n with BM_BlasDgemmTN/m/k/n
-//   BM_TMatrixInvert/n                   with BM_LapackInvert/n
-// (the flop counts are the nominal 2mnk and 2n^3 of both). The processor
+// (the flop counts are the nominal 2mnk of both). The processor
 // and the product kernel in use are printed in the context lines. On a
 // loaded machine compare the CPU-time medians of a few repetitions:
 //   --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
@@ -24,9 +23,6 @@ extern "C" {
 void dgemm_(const char* transa, const char* transb, const int* m, const int* n, const int* k,
             const double* alpha, const double* a, const int* lda, const double* b, const int* ldb,
             const double* beta, double* c, const int* ldc);
-void dgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, int* info);
-void dgetri_(const int* n, double* a, const int* lda, const int* ipiv, double* work,
-             const int* lwork, int* info);
 #if defined(NUMBRA_BENCH_OPENBLAS)
 void openblas_set_num_threads(int num_threads);
 #endif
@@ -36,15 +32,6 @@ void openblas_set_num_threads(int num_threads);
 namespace {
 
 using numbra::TMatrix;
-
-// A random matrix with a heavy diagonal: well conditioned, so that every
-// inversion does the same work.
-void FillTest(TMatrix& m, int32_t n, uint64_t seed) {
-  numbra::SetRandSeed(seed);
-  m.Resize(n, n);
-  m.FillRandomUniform(-1.0, 1.0);
-  for (int32_t i = 1; i <= n; ++i) m.SetVal(i, i, m.GetVal(i, i) + n);
-}
 
 void SetFlops(benchmark::State& state, double flops_per_iter) {
   state.counters["GFLOPS"] = benchmark::Counter(
@@ -105,29 +92,6 @@ BENCHMARK(BM_TMatrixMultiply)->Apply(ProductShapes);
 BENCHMARK(BM_TMatrixMultiplyTransposed)->Apply(ProductShapes);
 BENCHMARK(BM_TMatrixTransposeAndMultiply)->Apply(ProductShapes);
 
-void BM_TMatrixInvert(benchmark::State& state) {
-  const auto n = static_cast<int32_t>(state.range(0));
-  TMatrix a;
-  FillTest(a, n, 3);
-  TMatrix w;
-  for (auto _ : state) {
-    w.Assign(&a);  // O(n^2), negligible beside the inversion
-    if (!w.Invert()) state.SkipWithError("singular");
-    benchmark::DoNotOptimize(w.Values().data());
-  }
-  SetFlops(state, 2.0 * n * n * n);
-}
-BENCHMARK(BM_TMatrixInvert)->Arg(256)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond);
-
-void BM_TMatrixDeterminant(benchmark::State& state) {
-  const auto n = static_cast<int32_t>(state.range(0));
-  TMatrix a;
-  FillTest(a, n, 4);
-  for (auto _ : state) benchmark::DoNotOptimize(a.Determinant());
-  SetFlops(state, 2.0 / 3.0 * n * n * n);
-}
-BENCHMARK(BM_TMatrixDeterminant)->Arg(256)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond);
-
 #if defined(NUMBRA_BENCH_HAVE_BLAS)
 // dgemm on the same operands, with the transposition flags of each form and
 // beta = 0 into a result array kept between calls.
@@ -169,31 +133,6 @@ void BM_BlasDgemmTN(benchmark::State& state) { DgemmBench<2>(state); }
 BENCHMARK(BM_BlasDgemmNN)->Apply(ProductShapes);
 BENCHMARK(BM_BlasDgemmNT)->Apply(ProductShapes);
 BENCHMARK(BM_BlasDgemmTN)->Apply(ProductShapes);
-#endif
-
-#if defined(NUMBRA_BENCH_HAVE_LAPACK)
-void BM_LapackInvert(benchmark::State& state) {
-  const auto n = static_cast<int>(state.range(0));
-  TMatrix a;
-  FillTest(a, n, 3);
-  std::vector<double> w(static_cast<std::size_t>(n) * n);
-  std::vector<int> ipiv(static_cast<std::size_t>(n));
-  int info = 0;
-  int lwork = -1;
-  double query = 0.0;
-  dgetri_(&n, w.data(), &n, ipiv.data(), &query, &lwork, &info);
-  lwork = static_cast<int>(query);
-  std::vector<double> work(static_cast<std::size_t>(lwork));
-  for (auto _ : state) {
-    std::copy(a.Values().begin(), a.Values().end(), w.begin());
-    dgetrf_(&n, &n, w.data(), &n, ipiv.data(), &info);
-    dgetri_(&n, w.data(), &n, ipiv.data(), work.data(), &lwork, &info);
-    if (info != 0) state.SkipWithError("singular");
-    benchmark::DoNotOptimize(w.data());
-  }
-  SetFlops(state, 2.0 * n * n * n);
-}
-BENCHMARK(BM_LapackInvert)->Arg(256)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond);
 #endif
 
 std::string ProcessorName() {

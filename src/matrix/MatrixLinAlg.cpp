@@ -36,35 +36,58 @@ bool TMatrix::LUdecomposition(TMatrix* MatL, TMatrix* MatU) {
   if (FNCol != FNRow || MatL == nullptr || MatU == nullptr) return false;
   lu_permutation_sign = 1;
   const int32_t n = FNCol;
+  const auto nn = static_cast<std::size_t>(n);
+  // The factorisation works in MatU's storage once MatU is a clone of this
+  // matrix. When a result matrix is this matrix or both are one, it works
+  // on a copy taken first instead.
+  const bool in_place = MatL != this && MatU != this && MatL != MatU;
   std::vector<double> work;
-  detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] { work.assign(Mat.begin(), Mat.end()); });
+  if (!in_place)
+    detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] { work.assign(Mat.begin(), Mat.end()); });
   MatL->Resize(n, n);
   MatL->Fill(0.0);
   MatU->Clone(this);
   if (n == 0) {
     return true;  // nothing to factorise
   }
+  double* lu = in_place ? MatU->Mat.data() : work.data();
   std::vector<int32_t> piv;
   int32_t sign = 1;
   detail::LuStatus status = detail::LuStatus::kOk;
+  // In place, the last row exchanges of each column of L are applied below,
+  // as the column is moved over.
   detail::Allocate<EORKMatrixError>(
-      *this, kNoHeap, [&] { status = detail::LuFactor(work.data(), n, n, piv, sign); });
+      *this, kNoHeap, [&] { status = detail::LuFactor(lu, n, n, piv, sign, {}, {}, !in_place); });
   lu_permutation_sign = sign;
   if (status != detail::LuStatus::kOk) return false;
   // Separate the factors: U on and above the diagonal, L (unit diagonal)
   // below it.
-  const auto nn = static_cast<std::size_t>(n);
-  for (std::size_t c = 0; c < nn; ++c)
-    for (std::size_t r = 0; r < nn; ++r) {
-      const double v = work[c * nn + r];
-      if (r > c) {
-        MatL->Mat[c * nn + r] = v;
-        MatU->Mat[c * nn + r] = 0.0;
-      } else {
-        MatU->Mat[c * nn + r] = v;
-        MatL->Mat[c * nn + r] = r == c ? 1.0 : 0.0;
+  if (!in_place) {
+    for (std::size_t c = 0; c < nn; ++c)
+      for (std::size_t r = 0; r < nn; ++r) {
+        const double v = work[c * nn + r];
+        if (r > c) {
+          MatL->Mat[c * nn + r] = v;
+          MatU->Mat[c * nn + r] = 0.0;
+        } else {
+          MatU->Mat[c * nn + r] = v;
+          MatL->Mat[c * nn + r] = r == c ? 1.0 : 0.0;
+        }
       }
+    return true;
+  }
+  // MatL is all zeros and U is in place already: move the part below the
+  // diagonal over.
+  for (std::size_t c = 0; c < nn; ++c) {
+    double* lc = MatL->Mat.data() + c * nn;
+    double* uc = lu + c * nn;
+    detail::LuFinishLowerColumn(lu, n, n, piv, static_cast<std::ptrdiff_t>(c));
+    lc[c] = 1.0;
+    for (std::size_t r = c + 1; r < nn; ++r) {
+      lc[r] = uc[r];
+      uc[r] = 0.0;
     }
+  }
   return true;
 }
 
@@ -79,7 +102,8 @@ double TMatrix::Determinant() const {
   detail::LuStatus status = detail::LuStatus::kOk;
   detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] {
     work.assign(Mat.begin(), Mat.end());
-    status = detail::LuFactor(work.data(), n, n, piv, sign);
+    // Only U's diagonal and the sign are read.
+    status = detail::LuFactor(work.data(), n, n, piv, sign, {}, {}, false);
   });
   lu_permutation_sign = sign;
   if (status != detail::LuStatus::kOk) return 0.0;

@@ -1042,13 +1042,49 @@ class NUMBRA_EXPORT TIntMatrix : public TComponent {
   /// Dense only (both): this matrix -= MatB (wrapping); false when MatB is
   /// null or the sizes differ. OnChange, true.
   bool Subtract(const TIntMatrix* MatB);
-  /// Dense only (both): element-wise product this(c, r) *= MatB(c, r)
-  /// (wrapping); false when MatB is null or the sizes differ. OnChange, true.
+  /// Dense only (both): element-wise product in place, this(c, r) *=
+  /// MatB(c, r) (wrapping); false when MatB is null or the sizes differ.
+  /// OnChange, true. (EMult(MatB, MatRes) below is TMatrix's form.)
   bool EMult(const TIntMatrix* MatB);
   /// Dense only: every element times Scalar (wrapping); OnChange.
   void SMult(int32_t Scalar);
   /// Dense only: Scalar added to every element (wrapping); OnChange.
   void SAdd(int32_t Scalar);
+
+  // ---- products (dense only) ------------------------------------------------
+  // A = this matrix; A(i, k) is row i, column k. Sums are exact modulo 2^32
+  // (wrapping 32-bit arithmetic, no undefined overflow), so every result is
+  // the two's-complement value of the exact integer sum reduced modulo 2^32,
+  // whatever the order of the additions. Sizes, false results and events as
+  // the TMatrix products: the result is computed completely before the
+  // result object is written, so MatRes (VecRes) may be this matrix or MatB
+  // (VecB); the result object is resized and written element by element
+  // through SetVal (its OnChange fires per element; with no handler the
+  // storage is taken over at once), then this matrix's OnChange fires once.
+  // Null arguments and unfitting sizes give false and change nothing. A
+  // sparse matrix among this one, MatB and MatRes raises EORKMatrixError
+  // "Component "<Name>": <Op>: not available for a sparse matrix" (the name
+  // of the sparse one) and changes nothing. Cost: m n k multiply-adds in
+  // loops down contiguous columns.
+
+  /// MatRes (MatB.NrOfColumns() x NrOfRows()) := A * MatB; needs
+  /// NrOfColumns() = MatB.NrOfRows().
+  bool Multiply(const TIntMatrix* MatB, TIntMatrix* MatRes);
+  /// MatRes (MatB.NrOfRows() x NrOfRows()) := A * transpose(MatB); needs
+  /// NrOfColumns() = MatB.NrOfColumns().
+  bool MultiplyTransposed(const TIntMatrix* MatB, TIntMatrix* MatRes);
+  /// MatRes (MatB.NrOfColumns() x NrOfColumns()) := transpose(A) * MatB;
+  /// needs NrOfRows() = MatB.NrOfRows().
+  bool TransposeAndMultiply(const TIntMatrix* MatB, TIntMatrix* MatRes);
+  /// VecRes (sized to NrOfRows() through SetIntVecSize) := A * VecB; needs
+  /// NrOfColumns() = VecB.NrOfElem(). VecRes may be VecB.
+  bool Multiply(const TIntVector* VecB, TIntVector* VecRes);
+  /// VecRes (sized to NrOfColumns()) := transpose(A) * VecB; needs
+  /// NrOfRows() = VecB.NrOfElem(). VecRes may be VecB.
+  bool TransposeAndMultiply(const TIntVector* VecB, TIntVector* VecRes);
+  /// MatRes (this size) := element-wise product of A and MatB; needs equal
+  /// sizes. (EMult(MatB) above is the in-place form.)
+  bool EMult(const TIntMatrix* MatB, TIntMatrix* MatRes);
 
   // ---- reordering (dense only) ----------------------------------------------
   /// Comb sort of the rows LowRow..HighRow by column SortColIx, as
@@ -1148,6 +1184,8 @@ class NUMBRA_EXPORT TIntMatrix : public TComponent {
     return static_cast<std::size_t>(FNCol) * static_cast<std::size_t>(FNRow);
   }
   void RequireDense(std::string_view Op) const;
+  bool ProductOperands(std::string_view Op, const TIntMatrix* MatB, const TIntMatrix* MatRes) const;
+  void PublishProduct(TIntMatrix* Res, int32_t Nc, int32_t Nr, std::vector<int32_t>&& Values);
   [[nodiscard]] int32_t SparseSearch(int32_t Nc, int32_t Nr) const noexcept;
   void EmptyBox() noexcept;
   void WidenBox(int32_t c, int32_t r) noexcept;

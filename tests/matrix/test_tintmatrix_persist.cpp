@@ -363,3 +363,26 @@ TEST(TIntMatrixPersist, SparseMatricesAreRefused) {
   std::string id;
   EXPECT_TRUE(sp->ReadBinaryHeader(dir.File("d.nbm"), nc, nr, id));
 }
+
+// Files written from the byte layout by tests/data/intmatrix/make_layouts.py.
+TEST(TIntMatrixPersist, MatchesIndependentlyWrittenFiles) {
+  const std::string data = std::string(NUMBRA_TEST_DATA_DIR) + "/intmatrix/";
+  TIntMatrix m;
+  m.LoadBinary(data + "m3x2.nbm");
+  ASSERT_EQ(m.NrOfColumns(), 3);
+  ASSERT_EQ(m.NrOfRows(), 2);
+  EXPECT_EQ(Elems(m), (std::vector<int32_t>{INT32_MIN, INT32_MAX, 0, -1, 7, 123456}));
+  EXPECT_EQ(m.DataID(), "ab");
+  TempDir dir;
+  m.SaveBinary(dir.File("again.nbm"));
+  EXPECT_EQ(FileBytes(dir.File("again.nbm")), FileBytes(data + "m3x2.nbm"));
+  TMemoryStream* s = nullptr;
+  m.SaveToStream(s, 2, 1, 3, 2);
+  std::unique_ptr<TMemoryStream> owned(s);
+  EXPECT_EQ(s->Memory(), FileBytes(data + "m3x2_region.bin"));
+  TFileStream in(data + "m3x2_region.bin", TFileMode::fmOpenRead);
+  TIntMatrix part;
+  part.Resize(3, 2);
+  ASSERT_TRUE(part.LoadFromStream(&in, false));
+  EXPECT_EQ(Elems(part), (std::vector<int32_t>{0, 0, 0, -1, 7, 123456}));
+}

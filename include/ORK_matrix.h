@@ -819,8 +819,8 @@ struct TSpMatElemInt {
 /// Dense form (TIntMatrix(AOwner)): the twin of TMatrix with integer
 /// values -- column-major contiguous storage of at least 1 x 1, reads
 /// outside give 0, writes outside are ignored, the same range rules.
-/// Integer results (Sum, Trace, Add, Subtract, SMult, SAdd) wrap modulo
-/// 2^32; statistics are computed in double.
+/// Integer results (Sum, Trace, Add, Subtract, SMult, SAdd, EMult and the
+/// products) wrap modulo 2^32; statistics are computed in double.
 ///
 /// Sparse form (CreateSparse, ArrayToSparse): a list of (column, row,
 /// value) triples kept sorted by column, then row, with no two at one

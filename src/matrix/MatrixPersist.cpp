@@ -100,12 +100,14 @@ struct Format<double> {
   static constexpr char kStreamTag[4] = {'N', 'M', 'S', '1'};
   static constexpr char kSignature[8] = {'N', 'U', 'M', 'B', 'R', 'A', 'M', 'X'};
   static constexpr std::string_view kKind = "matrix";
+  static constexpr std::string_view kArticle = "a ";
 };
 template <>
 struct Format<int32_t> {
   static constexpr char kStreamTag[4] = {'N', 'M', 'I', '1'};
   static constexpr char kSignature[8] = {'N', 'U', 'M', 'B', 'R', 'A', 'M', 'I'};
   static constexpr std::string_view kKind = "integer matrix";
+  static constexpr std::string_view kArticle = "an ";
 };
 
 // The unsigned word an element is stored as.
@@ -479,7 +481,7 @@ void LoadMatrixBinary(const corvel::TComponent& Owner, const std::string& FName,
     case HeaderCheck::kOk:
       break;
     case HeaderCheck::kNotMatrix:
-      throw error("\"" + FName + "\" is not a" + (kind[0] == 'i' ? "n " : " ") + kind +
+      throw error("\"" + FName + "\" is not " + std::string(Format<V>::kArticle) + kind +
                   " binary file");
     case HeaderCheck::kVersion:
       throw error(kind + " binary file \"" + FName + "\" has unsupported version " +

@@ -819,8 +819,8 @@ struct TSpMatElemInt {
 /// Dense form (TIntMatrix(AOwner)): the twin of TMatrix with integer
 /// values -- column-major contiguous storage of at least 1 x 1, reads
 /// outside give 0, writes outside are ignored, the same range rules.
-/// Integer results (Sum, Trace, Add, Subtract, SMult, SAdd) wrap modulo
-/// 2^32; statistics are computed in double.
+/// Integer results (Sum, Trace, Add, Subtract, SMult, SAdd, EMult and the
+/// products) wrap modulo 2^32; statistics are computed in double.
 ///
 /// Sparse form (CreateSparse, ArrayToSparse): a list of (column, row,
 /// value) triples kept sorted by column, then row, with no two at one
@@ -1042,13 +1042,49 @@ class NUMBRA_EXPORT TIntMatrix : public TComponent {
   /// Dense only (both): this matrix -= MatB (wrapping); false when MatB is
   /// null or the sizes differ. OnChange, true.
   bool Subtract(const TIntMatrix* MatB);
-  /// Dense only (both): element-wise product this(c, r) *= MatB(c, r)
-  /// (wrapping); false when MatB is null or the sizes differ. OnChange, true.
+  /// Dense only (both): element-wise product in place, this(c, r) *=
+  /// MatB(c, r) (wrapping); false when MatB is null or the sizes differ.
+  /// OnChange, true. (EMult(MatB, MatRes) below is TMatrix's form.)
   bool EMult(const TIntMatrix* MatB);
   /// Dense only: every element times Scalar (wrapping); OnChange.
   void SMult(int32_t Scalar);
   /// Dense only: Scalar added to every element (wrapping); OnChange.
   void SAdd(int32_t Scalar);
+
+  // ---- products (dense only) ------------------------------------------------
+  // A = this matrix; A(i, k) is row i, column k. Sums are exact modulo 2^32
+  // (wrapping 32-bit arithmetic, no undefined overflow), so every result is
+  // the two's-complement value of the exact integer sum reduced modulo 2^32,
+  // whatever the order of the additions. Sizes, false results and events as
+  // the TMatrix products: the result is computed completely before the
+  // result object is written, so MatRes (VecRes) may be this matrix or MatB
+  // (VecB); the result object is resized and written element by element
+  // through SetVal (its OnChange fires per element; with no handler the
+  // storage is taken over at once), then this matrix's OnChange fires once.
+  // Null arguments and unfitting sizes give false and change nothing. A
+  // sparse matrix among this one, MatB and MatRes raises EORKMatrixError
+  // "Component "<Name>": <Op>: not available for a sparse matrix" (the name
+  // of the sparse one) and changes nothing. Cost: m n k multiply-adds in
+  // loops down contiguous columns.
+
+  /// MatRes (MatB.NrOfColumns() x NrOfRows()) := A * MatB; needs
+  /// NrOfColumns() = MatB.NrOfRows().
+  bool Multiply(const TIntMatrix* MatB, TIntMatrix* MatRes);
+  /// MatRes (MatB.NrOfRows() x NrOfRows()) := A * transpose(MatB); needs
+  /// NrOfColumns() = MatB.NrOfColumns().
+  bool MultiplyTransposed(const TIntMatrix* MatB, TIntMatrix* MatRes);
+  /// MatRes (MatB.NrOfColumns() x NrOfColumns()) := transpose(A) * MatB;
+  /// needs NrOfRows() = MatB.NrOfRows().
+  bool TransposeAndMultiply(const TIntMatrix* MatB, TIntMatrix* MatRes);
+  /// VecRes (sized to NrOfRows() through SetIntVecSize) := A * VecB; needs
+  /// NrOfColumns() = VecB.NrOfElem(). VecRes may be VecB.
+  bool Multiply(const TIntVector* VecB, TIntVector* VecRes);
+  /// VecRes (sized to NrOfColumns()) := transpose(A) * VecB; needs
+  /// NrOfRows() = VecB.NrOfElem(). VecRes may be VecB.
+  bool TransposeAndMultiply(const TIntVector* VecB, TIntVector* VecRes);
+  /// MatRes (this size) := element-wise product of A and MatB; needs equal
+  /// sizes. (EMult(MatB) above is the in-place form.)
+  bool EMult(const TIntMatrix* MatB, TIntMatrix* MatRes);
 
   // ---- reordering (dense only) ----------------------------------------------
   /// Comb sort of the rows LowRow..HighRow by column SortColIx, as
@@ -1106,6 +1142,97 @@ class NUMBRA_EXPORT TIntMatrix : public TComponent {
   /// 32-bit range. False, with the matrix unchanged, on any failure.
   bool LoadFromFile(const std::string& FileName, bool AdjustMatrixSize);
 
+  // Stream, binary and XML forms: the layouts of TMatrix (see there) with
+  // 32-bit integer elements, and the same rules for regions, sizes taken
+  // from a file, DataID, stream positions and events. They hold the dense
+  // form only: on a sparse matrix each of them (ReadBinaryHeader apart, which
+  // does not touch the matrix) raises EORKMatrixError "Component "<Name>":
+  // <Op>: not available for a sparse matrix" and changes nothing; the sparse
+  // form has StoreSparseMat / LoadSparseMat. The element type is part of
+  // each binary layout, so that integers are never taken for doubles or the
+  // other way round:
+  //  - stream form: the tag "NMI1" (TMatrix: "NMS1"), LoC, LoR, HiC, HiR,
+  //    then the region's elements as 4-byte little-endian two's-complement
+  //    integers, column by column;
+  //  - binary file: the signature "NUMBRAMI" (TMatrix: "NUMBRAMX"), version
+  //    1, NrOfColumns, NrOfRows, the DataID length and bytes, the elements as
+  //    4-byte integers, the CRC-32 of all bytes before it.
+  // A TMatrix stream block is refused as having a wrong tag, a TMatrix file
+  // as "not an integer matrix binary file"; TMatrix refuses these likewise.
+  // The XML form is TMatrix's element <matrix> with each value written as a
+  // plain decimal integer; a reader takes a cell value that is a decimal
+  // integer, or a number in another form whose value is whole (so "1e+06",
+  // as TMatrix writes a million, is read as 1000000), within the 32-bit
+  // range, and refuses any other (a fraction, an out-of-range value, "inf",
+  // "nan") as a malformed element: false, the matrix unchanged. So a TMatrix
+  // XML element with whole values reads into a TIntMatrix, and any
+  // TIntMatrix element into a TMatrix.
+
+  /// Dense only: writes the region (range rules apply) in the stream form.
+  /// A null memory stream is replaced by a new one that the caller owns.
+  void SaveToStream(TMemoryStream*& OutStream, int32_t LoC, int32_t LoR, int32_t HiC,
+                    int32_t HiR) const;
+  /// Dense only: the same on an open file stream (null: nothing is
+  /// written). Stream write failures propagate as the runtime's EWriteError.
+  void SaveToStream(TFileStream* OutStream, int32_t LoC, int32_t LoR, int32_t HiC,
+                    int32_t HiR) const;
+  /// Dense only: reads the stream form at the stream's position, by the
+  /// rules of TMatrix::LoadFromStream (AdjustMatrixSize resizes to HiC x HiR
+  /// first, elements outside the region keeping their values; one OnChange).
+  /// False, with the matrix unchanged, no OnChange and the stream back at
+  /// its start, for a null stream, a wrong tag, implausible bounds, a region
+  /// of more than 2^27 elements or more than the stream holds, or a region
+  /// or size that is refused. On success the stream stands after the block.
+  ///@{
+  bool LoadFromStream(TMemoryStream* InStream, bool AdjustMatrixSize);
+  bool LoadFromStream(TFileStream* InStream, bool AdjustMatrixSize);
+  ///@}
+  /// Dense only: writes the whole matrix and its DataID as a binary file
+  /// (replaced if present). Raises EORKMatrixError "Component "<Name>":
+  /// cannot write file "<FName>"" when the file cannot be created or
+  /// written, or DataID is longer than 65536 bytes.
+  void SaveBinary(const std::string& FName) const;
+  /// Dense only: reads a file written by SaveBinary: size, elements and
+  /// DataID; one OnChange. Raises EORKMatrixError, with the matrix
+  /// unchanged, as "Component "<Name>": cannot open file "<FName>"", "...:
+  /// "<FName>" is not an integer matrix binary file" (too short, a wrong
+  /// signature -- a TMatrix file included), "...: integer matrix binary file
+  /// "<FName>" has unsupported version <n>", or "...: integer matrix binary
+  /// file "<FName>" is damaged" (sizes refused as for TMatrix::LoadFromFile,
+  /// a length that does not match them, a wrong checksum).
+  void LoadBinary(const std::string& FName);
+  /// Either form (the matrix is not touched): reads only the header of a
+  /// binary file, size and DataID. False, with the arguments unchanged, when
+  /// the file cannot be opened, is not an integer matrix binary file of a
+  /// supported version, or its header does not describe a file of its
+  /// length. The checksum is not verified.
+  bool ReadBinaryHeader(const std::string& FName, int32_t& NrColumns, int32_t& NrRows,
+                        std::string& DataID) const;
+  /// Dense only: writes the XML form into a new file FName (declaration
+  /// included). Raises EORKMatrixError "Component "<Name>": cannot write
+  /// file "<FName>"" when the file cannot be created or written.
+  void SaveAsXMLFile(const std::string& FName, const std::string& DataID) const;
+  /// Dense only: reads the XML form from the file FName by the rules of
+  /// TMatrix::ReadFromXMLStream and the value rule above; on success the
+  /// matrix takes the size, the values and the element's dataid, one
+  /// OnChange. False, with the matrix unchanged, when the file cannot be
+  /// opened or a rule is broken.
+  bool LoadFromXMLFile(const std::string& FName, const std::string& DataID);
+  /// Dense only: writes the XML form at the stream's position (null:
+  /// nothing).
+  void WriteToXMLStream(TStream* OutStream, bool CreateHeader, const std::string& DataID) const;
+  /// Dense only: reads the XML form from the stream's position. On success
+  /// the stream stands just after the closing </matrix>; on failure its
+  /// position is undefined. Null stream: false.
+  bool ReadFromXMLStream(TStream* InStream, const std::string& DataID);
+  /// Dense only: writes the XML form into a text file the caller has opened
+  /// (lines end in CR LF). Write failures show in OutFile.Ok().
+  void WriteToOpenXMLFile(TTextWriter& OutFile, bool CreateHeader, const std::string& DataID) const;
+  /// Dense only: reads the XML form from a text file the caller has opened,
+  /// line by line from its current position; on success the file stands at
+  /// the start of the line after the one that holds the closing </matrix>.
+  bool ReadFromOpenXMLFile(TTextReader& InFile, const std::string& DataID);
+
   // Sparse text form (StoreSparseMat / LoadSparseMat), lines ending in CR
   // LF: the signature line "NUMBRA-SPARSE-INT 1"; the line "NrOfColumns
   // NrOfRows Count"; then Count lines "column row value", each a decimal
@@ -1148,6 +1275,16 @@ class NUMBRA_EXPORT TIntMatrix : public TComponent {
     return static_cast<std::size_t>(FNCol) * static_cast<std::size_t>(FNRow);
   }
   void RequireDense(std::string_view Op) const;
+  bool ProductOperands(std::string_view Op, const TIntMatrix* MatB, const TIntMatrix* MatRes) const;
+  void PublishProduct(TIntMatrix* Res, int32_t Nc, int32_t Nr, std::vector<int32_t>&& Values);
+  bool StoreRegion(int32_t LoC, int32_t LoR, int32_t HiC, int32_t HiR, bool Adjust,
+                   std::span<const int32_t> Values);
+  void TakeOver(int32_t Nc, int32_t Nr, std::vector<int32_t>&& Values, std::string&& Id);
+  bool LoadStream(TStream* InStream, bool AdjustMatrixSize);
+  bool ReadXml(const std::function<int64_t(char*, int64_t)>& Source, const std::string& DataID,
+               int64_t* Consumed);
+  void WriteXml(const std::function<void(std::string_view)>& Sink, std::string_view LineEnd,
+                bool CreateHeader, const std::string& DataID) const;
   [[nodiscard]] int32_t SparseSearch(int32_t Nc, int32_t Nr) const noexcept;
   void EmptyBox() noexcept;
   void WidenBox(int32_t c, int32_t r) noexcept;

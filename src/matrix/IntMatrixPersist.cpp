@@ -1,18 +1,22 @@
-// TIntMatrix text forms: the dense region form of the matrix classes with
-// integer values, and the sparse triple form.
+// TIntMatrix persistence: the text, stream, binary and XML forms of the
+// matrix classes with integer values, and the sparse triple form.
 #include "ORK_matrix.h"
 #include "foundation/frame_detail.h"
+#include "foundation/xml_io_detail.h"
 #include "matrix/matrix_io_detail.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <span>
 
 namespace numbra {
 
 namespace {
 constexpr std::string_view kNoHeap = "not enough memory on heap";
 constexpr std::string_view kSparseSig = "NUMBRA-SPARSE-INT 1";
+
+std::size_t Stor(int32_t n) { return static_cast<std::size_t>(n > 0 ? n : 1); }
 }  // namespace
 
 bool TIntMatrix::StoreOnFile(int32_t LoC, int32_t LoR, int32_t HiC, int32_t HiR,
@@ -60,24 +64,7 @@ bool TIntMatrix::LoadFromFile(const std::string& FileName, bool AdjustMatrixSize
   for (int64_t r = 0; r < rows; ++r)
     for (int64_t c = 0; c < cols; ++c)
       if (!in.ReadInteger(values[static_cast<std::size_t>(c * rows + r)])) return false;
-  if (AdjustMatrixSize) {
-    // Resize keeps what fits; the region is then overwritten below.
-    const auto saved = OnChange;
-    OnChange = nullptr;
-    try {
-      Resize(static_cast<int32_t>(hic), static_cast<int32_t>(hir));
-    } catch (...) {
-      OnChange = saved;
-      throw;
-    }
-    OnChange = saved;
-  }
-  for (int64_t c = 0; c < cols; ++c)
-    for (int64_t r = 0; r < rows; ++r)
-      Mat[Idx(static_cast<int32_t>(loc + c), static_cast<int32_t>(lor + r))] =
-          values[static_cast<std::size_t>(c * rows + r)];
-  Changed();
-  return true;
+  return StoreRegion(h[0], h[1], h[2], h[3], AdjustMatrixSize, values);
 }
 
 bool TIntMatrix::StoreSparseMat(const std::string& FileName) const {
@@ -146,6 +133,168 @@ bool TIntMatrix::LoadSparseMat(const std::string& FileName) {
   FNRow = nr;
   Changed();
   return true;
+}
+
+// ---- stream, binary and XML forms ---------------------------------------------
+// The layouts of TMatrix with integer elements, through the same readers and
+// writers (matrix_io_detail.h). Dense only: a sparse matrix is refused by
+// RequireDense, as by the text form.
+
+// Writes a region read from a file (column by column) into the matrix:
+// resizes to HiC x HiR first when asked (without an event of its own), or
+// refuses a region that does not fit. One OnChange.
+bool TIntMatrix::StoreRegion(int32_t LoC, int32_t LoR, int32_t HiC, int32_t HiR, bool Adjust,
+                             std::span<const int32_t> Values) {
+  const detail::Region g{LoC, LoR, HiC, HiR};
+  if (Adjust) {
+    const auto saved = OnChange;
+    OnChange = nullptr;
+    try {
+      Resize(static_cast<int32_t>(g.hic), static_cast<int32_t>(g.hir));
+    } catch (...) {
+      OnChange = saved;
+      throw;
+    }
+    OnChange = saved;
+  } else if (g.Cells() > 0 && (g.hic > FNCol || g.hir > FNRow)) {
+    return false;
+  }
+  const int64_t rows = g.Rows();
+  for (int64_t c = 0; c < g.Cols(); ++c)
+    std::copy_n(Values.begin() + static_cast<std::ptrdiff_t>(c * rows),
+                static_cast<std::size_t>(rows),
+                Mat.begin() + static_cast<std::ptrdiff_t>(Idx(static_cast<int32_t>(g.loc + c),
+                                                              static_cast<int32_t>(g.lor))));
+  Changed();
+  return true;
+}
+
+// Takes over a whole matrix read from a file (Values column by column).
+void TIntMatrix::TakeOver(int32_t Nc, int32_t Nr, std::vector<int32_t>&& Values, std::string&& Id) {
+  if (Values.empty())
+    detail::Allocate<EORKMatrixError>(*this, kNoHeap,
+                                      [&] { Values.assign(Stor(Nc) * Stor(Nr), 0); });
+  Mat.swap(Values);
+  FNCol = Nc;
+  FNRow = Nr;
+  FDataID = std::move(Id);
+  Changed();
+}
+
+void TIntMatrix::SaveToStream(TMemoryStream*& OutStream, int32_t LoC, int32_t LoR, int32_t HiC,
+                              int32_t HiR) const {
+  RequireDense("SaveToStream");
+  MakeValidColRange(LoC, HiC);
+  MakeValidRowRange(LoR, HiR);
+  if (OutStream == nullptr) OutStream = new TMemoryStream();  // the caller owns it
+  detail::WriteStreamRegion(OutStream, Values(), FNRow, detail::Region{LoC, LoR, HiC, HiR});
+}
+
+void TIntMatrix::SaveToStream(TFileStream* OutStream, int32_t LoC, int32_t LoR, int32_t HiC,
+                              int32_t HiR) const {
+  RequireDense("SaveToStream");
+  if (OutStream == nullptr) return;
+  MakeValidColRange(LoC, HiC);
+  MakeValidRowRange(LoR, HiR);
+  detail::WriteStreamRegion(OutStream, Values(), FNRow, detail::Region{LoC, LoR, HiC, HiR});
+}
+
+bool TIntMatrix::LoadStream(TStream* InStream, bool AdjustMatrixSize) {
+  RequireDense("LoadFromStream");
+  if (InStream == nullptr) return false;
+  const int64_t start = InStream->Position();
+  detail::Region g;
+  std::vector<int32_t> values;
+  if (!detail::ReadStreamRegion(InStream, AdjustMatrixSize, FNCol, FNRow, *this, g, values))
+    return false;
+  if (!StoreRegion(static_cast<int32_t>(g.loc), static_cast<int32_t>(g.lor),
+                   static_cast<int32_t>(g.hic), static_cast<int32_t>(g.hir), AdjustMatrixSize,
+                   values)) {
+    InStream->SetPosition(start);
+    return false;
+  }
+  return true;
+}
+
+bool TIntMatrix::LoadFromStream(TMemoryStream* InStream, bool AdjustMatrixSize) {
+  return LoadStream(InStream, AdjustMatrixSize);
+}
+
+bool TIntMatrix::LoadFromStream(TFileStream* InStream, bool AdjustMatrixSize) {
+  return LoadStream(InStream, AdjustMatrixSize);
+}
+
+void TIntMatrix::SaveBinary(const std::string& FName) const {
+  RequireDense("SaveBinary");
+  detail::SaveMatrixBinary(*this, FName, FDataID, FNCol, FNRow, Values());
+}
+
+void TIntMatrix::LoadBinary(const std::string& FName) {
+  RequireDense("LoadBinary");
+  detail::MatrixContent<int32_t> got;
+  detail::LoadMatrixBinary(*this, FName, got);
+  TakeOver(got.Cols, got.Rows, std::move(got.Values), std::move(got.Id));
+}
+
+bool TIntMatrix::ReadBinaryHeader(const std::string& FName, int32_t& NrColumns, int32_t& NrRows,
+                                  std::string& DataID) const {
+  return detail::ReadMatrixBinaryHeader<int32_t>(FName, NrColumns, NrRows, DataID);
+}
+
+bool TIntMatrix::ReadXml(const std::function<int64_t(char*, int64_t)>& Source,
+                         const std::string& DataID, int64_t* Consumed) {
+  detail::MatrixContent<int32_t> got;
+  if (!detail::ReadMatrixXml(Source, DataID, *this, got, Consumed)) return false;
+  TakeOver(got.Cols, got.Rows, std::move(got.Values), std::move(got.Id));
+  return true;
+}
+
+void TIntMatrix::WriteXml(const std::function<void(std::string_view)>& Sink,
+                          std::string_view LineEnd, bool CreateHeader,
+                          const std::string& DataID) const {
+  detail::WriteMatrixXml(Sink, LineEnd, CreateHeader, DataID, FNCol, FNRow, Values());
+}
+
+void TIntMatrix::SaveAsXMLFile(const std::string& FName, const std::string& DataID) const {
+  RequireDense("SaveAsXMLFile");
+  TTextWriter out;
+  if (!out.Open(FName))
+    throw EORKMatrixError(detail::ComponentMsg(*this, "cannot write file \"" + FName + "\""));
+  WriteXml([&out](std::string_view s) { out.Write(s); }, "\n", true, DataID);
+  if (!out.Close())
+    throw EORKMatrixError(detail::ComponentMsg(*this, "cannot write file \"" + FName + "\""));
+}
+
+bool TIntMatrix::LoadFromXMLFile(const std::string& FName, const std::string& DataID) {
+  RequireDense("LoadFromXMLFile");
+  return detail::XmlFromFile(
+      FName, [&](const detail::XmlSource& Src) { return ReadXml(Src, DataID, nullptr); });
+}
+
+void TIntMatrix::WriteToXMLStream(TStream* OutStream, bool CreateHeader,
+                                  const std::string& DataID) const {
+  RequireDense("WriteToXMLStream");
+  if (OutStream == nullptr) return;
+  WriteXml(detail::XmlStreamSink(OutStream), "\n", CreateHeader, DataID);
+}
+
+bool TIntMatrix::ReadFromXMLStream(TStream* InStream, const std::string& DataID) {
+  RequireDense("ReadFromXMLStream");
+  return detail::XmlFromStream(InStream, [&](const detail::XmlSource& Src, int64_t* Consumed) {
+    return ReadXml(Src, DataID, Consumed);
+  });
+}
+
+void TIntMatrix::WriteToOpenXMLFile(TTextWriter& OutFile, bool CreateHeader,
+                                    const std::string& DataID) const {
+  RequireDense("WriteToOpenXMLFile");
+  WriteXml(detail::XmlTextSink(OutFile), "\r\n", CreateHeader, DataID);
+}
+
+bool TIntMatrix::ReadFromOpenXMLFile(TTextReader& InFile, const std::string& DataID) {
+  RequireDense("ReadFromOpenXMLFile");
+  return detail::XmlFromTextFile(
+      InFile, [&](const detail::XmlSource& Src) { return ReadXml(Src, DataID, nullptr); });
 }
 
 }  // namespace numbra

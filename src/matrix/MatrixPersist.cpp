@@ -1,4 +1,6 @@
-// TMatrix text, stream and binary file forms.
+// TMatrix text, stream and binary file forms, and the stream and binary
+// layouts that TIntMatrix shares with them (one template per form over the
+// element type).
 //
 // Every reader checks what it reads before it changes the matrix: a file or
 // stream that is malformed, truncated or announces more data than it holds
@@ -11,6 +13,7 @@
 #include "matrix/matrix_io_detail.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -18,6 +21,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <span>
+#include <type_traits>
 
 namespace numbra {
 
@@ -78,34 +84,42 @@ uint32_t Crc32Update(uint32_t crc, const uint8_t* p, std::size_t n) {
 namespace {
 
 using detail::kMaxCellsFromFile;
+using detail::Region;
 
 constexpr std::string_view kNoHeap = "not enough memory on heap";
-constexpr char kStreamTag[4] = {'N', 'M', 'S', '1'};
-constexpr char kBinarySignature[8] = {'N', 'U', 'M', 'B', 'R', 'A', 'M', 'X'};
 constexpr uint32_t kBinaryVersion = 1;
 constexpr uint32_t kMaxDataIdBytes = 65536;
 constexpr int64_t kBinaryHeaderBytes = 24;  // signature, version, sizes, id length
 
-// A stored region LoC..HiC x LoR..HiR; Hi = Lo - 1 is an empty extent.
-struct Region {
-  int64_t loc = 1, lor = 1, hic = 0, hir = 0;
-  [[nodiscard]] int64_t Cols() const { return hic - loc + 1; }
-  [[nodiscard]] int64_t Rows() const { return hir - lor + 1; }
-  [[nodiscard]] int64_t Cells() const { return Cols() * Rows(); }
-  // Plausible bounds: Lo >= 1, Hi >= Lo - 1, 32-bit, at most 2^27 cells.
-  [[nodiscard]] bool Valid() const {
-    constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
-    if (loc < 1 || lor < 1 || hic > kMax || hir > kMax || hic < loc - 1 || hir < lor - 1)
-      return false;
-    return Cells() <= kMaxCellsFromFile;
-  }
+// What names the element type in the binary forms, and the word for the
+// file in messages.
+template <class V>
+struct Format;
+template <>
+struct Format<double> {
+  static constexpr char kStreamTag[4] = {'N', 'M', 'S', '1'};
+  static constexpr char kSignature[8] = {'N', 'U', 'M', 'B', 'R', 'A', 'M', 'X'};
+  static constexpr std::string_view kKind = "matrix";
+  static constexpr std::string_view kArticle = "a ";
+};
+template <>
+struct Format<int32_t> {
+  static constexpr char kStreamTag[4] = {'N', 'M', 'I', '1'};
+  static constexpr char kSignature[8] = {'N', 'U', 'M', 'B', 'R', 'A', 'M', 'I'};
+  static constexpr std::string_view kKind = "integer matrix";
+  static constexpr std::string_view kArticle = "an ";
 };
 
-// Whether the region can go into a matrix of nc x nr, or, with adjusting,
-// whether the matrix may be resized to HiC x HiR on the word of the file.
-bool Fits(const Region& g, bool adjust, int32_t nc, int32_t nr) {
-  if (g.hic <= nc && g.hir <= nr) return true;
-  return adjust && detail::PlausibleSize(g.hic, g.hir, g.Cells());
+// The unsigned word an element is stored as.
+template <class V>
+using Word = std::conditional_t<sizeof(V) == 8, uint64_t, uint32_t>;
+
+template <class W>
+constexpr W ByteSwapWord(W w) noexcept {
+  W r = 0;
+  for (std::size_t b = 0; b < sizeof(W); ++b)
+    r |= static_cast<W>((w >> (8 * b)) & 0xFFU) << (8 * (sizeof(W) - 1 - b));
+  return r;
 }
 
 void PutU32(std::vector<uint8_t>& out, uint32_t v) {
@@ -117,31 +131,33 @@ uint32_t GetU32(const uint8_t* p) {
          static_cast<uint32_t>(p[2]) << 16U | static_cast<uint32_t>(p[3]) << 24U;
 }
 
-// Appends doubles as 8-byte little-endian IEEE values.
-void PutDoubles(std::vector<uint8_t>& out, const double* v, std::size_t n) {
+// Appends elements in their little-endian stored form (every bit kept).
+template <class V>
+void PutValues(std::vector<uint8_t>& out, const V* v, std::size_t n) {
   if (n == 0) return;  // (memcpy must not see the null data() of empty vectors)
   const std::size_t at = out.size();
-  out.resize(at + 8 * n);
+  out.resize(at + sizeof(V) * n);
   uint8_t* p = out.data() + at;
   if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(p, v, 8 * n);
+    std::memcpy(p, v, sizeof(V) * n);
   } else {
     for (std::size_t k = 0; k < n; ++k) {
-      const uint64_t w = detail::ByteSwap64(std::bit_cast<uint64_t>(v[k]));
-      std::memcpy(p + 8 * k, &w, 8);
+      const auto w = ByteSwapWord(std::bit_cast<Word<V>>(v[k]));
+      std::memcpy(p + sizeof(V) * k, &w, sizeof(V));
     }
   }
 }
 
-void GetDoubles(const uint8_t* p, double* v, std::size_t n) {
+template <class V>
+void GetValues(const uint8_t* p, V* v, std::size_t n) {
   if (n == 0) return;
   if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(v, p, 8 * n);
+    std::memcpy(v, p, sizeof(V) * n);
   } else {
     for (std::size_t k = 0; k < n; ++k) {
-      uint64_t w = 0;
-      std::memcpy(&w, p + 8 * k, 8);
-      v[k] = std::bit_cast<double>(detail::ByteSwap64(w));
+      Word<V> w = 0;
+      std::memcpy(&w, p + sizeof(V) * k, sizeof(V));
+      v[k] = std::bit_cast<V>(ByteSwapWord(w));
     }
   }
 }
@@ -207,7 +223,7 @@ bool TMatrix::LoadFromFile(const std::string& FileName, bool AdjustMatrixSize) {
   for (int32_t& v : h)
     if (!in.ReadInteger(v)) return false;
   const Region g{h[0], h[1], h[2], h[3]};
-  if (!g.Valid() || !Fits(g, AdjustMatrixSize, FNCol, FNRow)) return false;
+  if (!g.Valid() || !g.Fits(AdjustMatrixSize, FNCol, FNRow)) return false;
   // Each value takes at least one character and one separator.
   if (g.Cells() > (in.Remaining() + 1) / 2) return false;
   std::vector<double> values;
@@ -274,29 +290,67 @@ bool TMatrix::LoadTable(const std::string& FileName, bool AdjustMatrixSize) {
 
 // ---- stream form ---------------------------------------------------------------
 
-namespace {
-void WriteStreamForm(TStream* s, const TMatrix& m, int32_t loc, int32_t lor, int32_t hic,
-                     int32_t hir) {
-  std::vector<uint8_t> out(kStreamTag, kStreamTag + 4);
-  for (const int32_t v : {loc, lor, hic, hir}) PutU32(out, static_cast<uint32_t>(v));
-  const auto vals = m.Values();
-  const auto rows = static_cast<std::size_t>(std::max(hir - lor + 1, 0));
-  for (int32_t c = loc; c <= hic; ++c)
-    PutDoubles(out,
-               vals.data() +
-                   static_cast<std::size_t>(c - 1) * static_cast<std::size_t>(m.NrOfRows()) +
-                   static_cast<std::size_t>(lor - 1),
-               rows);
-  s->WriteBuffer(out.data(), static_cast<int64_t>(out.size()));
+namespace detail {
+
+template <class V>
+void WriteStreamRegion(corvel::TStream* Out, std::span<const V> Values, int32_t Rows,
+                       const Region& g) {
+  std::vector<uint8_t> out(Format<V>::kStreamTag, Format<V>::kStreamTag + 4);
+  for (const int64_t v : {g.loc, g.lor, g.hic, g.hir}) PutU32(out, static_cast<uint32_t>(v));
+  const auto rows = static_cast<std::size_t>(std::max<int64_t>(g.Rows(), 0));
+  for (int64_t c = g.loc; c <= g.hic; ++c)
+    PutValues(out,
+              Values.data() + static_cast<std::size_t>(c - 1) * static_cast<std::size_t>(Rows) +
+                  static_cast<std::size_t>(g.lor - 1),
+              rows);
+  Out->WriteBuffer(out.data(), static_cast<int64_t>(out.size()));
 }
-}  // namespace
+
+template <class V>
+bool ReadStreamRegion(corvel::TStream* In, bool Adjust, int32_t Nc, int32_t Nr,
+                      const corvel::TComponent& Owner, Region& g, std::vector<V>& Values) {
+  const int64_t start = In->Position();
+  const auto fail = [&] {
+    In->SetPosition(start);
+    return false;
+  };
+  uint8_t head[20];
+  if (In->Read(head, sizeof head) != static_cast<int64_t>(sizeof head)) return fail();
+  if (std::memcmp(head, Format<V>::kStreamTag, 4) != 0) return fail();
+  std::array<int32_t, 4> h{};
+  for (std::size_t k = 0; k < 4; ++k) h[k] = static_cast<int32_t>(GetU32(head + 4 + 4 * k));
+  g = Region{h[0], h[1], h[2], h[3]};
+  if (!g.Valid() || !g.Fits(Adjust, Nc, Nr)) return fail();
+  const int64_t rest = In->Size() - In->Position();
+  if (g.Cells() > rest / static_cast<int64_t>(sizeof(V))) return fail();
+  std::vector<uint8_t> raw;
+  detail::Allocate<EORKMatrixError>(Owner, kNoHeap, [&] {
+    raw.resize(static_cast<std::size_t>(g.Cells()) * sizeof(V));
+    Values.resize(static_cast<std::size_t>(g.Cells()));
+  });
+  if (In->Read(raw.data(), static_cast<int64_t>(raw.size())) != static_cast<int64_t>(raw.size()))
+    return fail();
+  GetValues(raw.data(), Values.data(), Values.size());
+  return true;
+}
+
+template void WriteStreamRegion<double>(corvel::TStream*, std::span<const double>, int32_t,
+                                        const Region&);
+template void WriteStreamRegion<int32_t>(corvel::TStream*, std::span<const int32_t>, int32_t,
+                                         const Region&);
+template bool ReadStreamRegion<double>(corvel::TStream*, bool, int32_t, int32_t,
+                                       const corvel::TComponent&, Region&, std::vector<double>&);
+template bool ReadStreamRegion<int32_t>(corvel::TStream*, bool, int32_t, int32_t,
+                                        const corvel::TComponent&, Region&, std::vector<int32_t>&);
+
+}  // namespace detail
 
 void TMatrix::SaveToStream(TMemoryStream*& OutStream, int32_t LoC, int32_t LoR, int32_t HiC,
                            int32_t HiR) const {
   MakeValidColRange(LoC, HiC);
   MakeValidRowRange(LoR, HiR);
   if (OutStream == nullptr) OutStream = new TMemoryStream();  // the caller owns it
-  WriteStreamForm(OutStream, *this, LoC, LoR, HiC, HiR);
+  detail::WriteStreamRegion(OutStream, Values(), FNRow, Region{LoC, LoR, HiC, HiR});
 }
 
 void TMatrix::SaveToStream(TFileStream* OutStream, int32_t LoC, int32_t LoR, int32_t HiC,
@@ -304,37 +358,23 @@ void TMatrix::SaveToStream(TFileStream* OutStream, int32_t LoC, int32_t LoR, int
   if (OutStream == nullptr) return;
   MakeValidColRange(LoC, HiC);
   MakeValidRowRange(LoR, HiR);
-  WriteStreamForm(OutStream, *this, LoC, LoR, HiC, HiR);
+  detail::WriteStreamRegion(OutStream, Values(), FNRow, Region{LoC, LoR, HiC, HiR});
 }
 
 template <class S>
 bool TMatrix::LoadFromStreamImpl(S* InStream, bool AdjustMatrixSize) {
   if (InStream == nullptr) return false;
   const int64_t start = InStream->Position();
-  const auto fail = [&] {
+  Region g;
+  std::vector<double> values;
+  if (!detail::ReadStreamRegion(InStream, AdjustMatrixSize, FNCol, FNRow, *this, g, values))
+    return false;
+  if (!StoreRegion(static_cast<int32_t>(g.loc), static_cast<int32_t>(g.lor),
+                   static_cast<int32_t>(g.hic), static_cast<int32_t>(g.hir), AdjustMatrixSize,
+                   values)) {
     InStream->SetPosition(start);
     return false;
-  };
-  uint8_t head[20];
-  if (InStream->Read(head, sizeof head) != static_cast<int64_t>(sizeof head)) return fail();
-  if (std::memcmp(head, kStreamTag, 4) != 0) return fail();
-  std::array<int32_t, 4> h{};
-  for (std::size_t k = 0; k < 4; ++k) h[k] = static_cast<int32_t>(GetU32(head + 4 + 4 * k));
-  const Region g{h[0], h[1], h[2], h[3]};
-  if (!g.Valid() || !Fits(g, AdjustMatrixSize, FNCol, FNRow)) return fail();
-  const int64_t rest = InStream->Size() - InStream->Position();
-  if (g.Cells() > rest / 8) return fail();
-  std::vector<uint8_t> raw;
-  std::vector<double> values;
-  detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] {
-    raw.resize(static_cast<std::size_t>(g.Cells()) * 8);
-    values.resize(static_cast<std::size_t>(g.Cells()));
-  });
-  if (InStream->Read(raw.data(), static_cast<int64_t>(raw.size())) !=
-      static_cast<int64_t>(raw.size()))
-    return fail();
-  GetDoubles(raw.data(), values.data(), values.size());
-  if (!StoreRegion(h[0], h[1], h[2], h[3], AdjustMatrixSize, values)) return fail();
+  }
   return true;
 }
 
@@ -355,20 +395,17 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-struct BinaryHeader {
-  int32_t cols = 0;
-  int32_t rows = 0;
-  std::string data_id;
-};
-
 enum class HeaderCheck : uint8_t { kOk, kNotMatrix, kVersion, kDamaged };
 
 // Reads and checks the header; the file then stands at the first element.
-HeaderCheck ReadHeader(std::FILE* f, int64_t file_size, BinaryHeader& h, uint32_t& version,
-                       uint32_t& crc) {
+// The sizes must describe a file of exactly its length, so no allocation
+// exceeds what the file holds.
+template <class V>
+HeaderCheck ReadHeader(std::FILE* f, int64_t file_size, detail::MatrixContent<V>& h,
+                       uint32_t& version, uint32_t& crc) {
   uint8_t head[kBinaryHeaderBytes];
   if (std::fread(head, 1, sizeof head, f) != sizeof head) return HeaderCheck::kNotMatrix;
-  if (std::memcmp(head, kBinarySignature, 8) != 0) return HeaderCheck::kNotMatrix;
+  if (std::memcmp(head, Format<V>::kSignature, 8) != 0) return HeaderCheck::kNotMatrix;
   version = GetU32(head + 8);
   if (version != kBinaryVersion) return HeaderCheck::kVersion;
   const auto cols = static_cast<int32_t>(GetU32(head + 12));
@@ -376,42 +413,47 @@ HeaderCheck ReadHeader(std::FILE* f, int64_t file_size, BinaryHeader& h, uint32_
   const uint32_t id_len = GetU32(head + 20);
   if (id_len > kMaxDataIdBytes || !detail::PlausibleSize(cols, rows, int64_t{cols} * rows))
     return HeaderCheck::kDamaged;
-  if (file_size != kBinaryHeaderBytes + int64_t{id_len} + 8 * int64_t{cols} * rows + 4)
+  if (file_size != kBinaryHeaderBytes + int64_t{id_len} +
+                       static_cast<int64_t>(sizeof(V)) * int64_t{cols} * rows + 4)
     return HeaderCheck::kDamaged;
   std::string id(id_len, '\0');
   if (id_len > 0 && std::fread(id.data(), 1, id_len, f) != id_len) return HeaderCheck::kDamaged;
   crc = detail::Crc32Update(0xFFFFFFFFU, head, sizeof head);
   crc = detail::Crc32Update(crc, reinterpret_cast<const uint8_t*>(id.data()), id.size());
-  h.cols = cols;
-  h.rows = rows;
-  h.data_id = std::move(id);
+  h.Cols = cols;
+  h.Rows = rows;
+  h.Id = std::move(id);
   return HeaderCheck::kOk;
 }
 
 }  // namespace
 
-void TMatrix::SaveBinary(const std::string& FName) const {
+namespace detail {
+
+template <class V>
+void SaveMatrixBinary(const corvel::TComponent& Owner, const std::string& FName,
+                      const std::string& DataID, int32_t Cols, int32_t Rows,
+                      std::span<const V> Values) {
   const auto fail = [&] {
-    return EORKMatrixError(detail::ComponentMsg(*this, "cannot write file \"" + FName + "\""));
+    return EORKMatrixError(detail::ComponentMsg(Owner, "cannot write file \"" + FName + "\""));
   };
-  if (FDataID.size() > kMaxDataIdBytes) throw fail();
-  std::vector<uint8_t> head(kBinarySignature, kBinarySignature + 8);
+  if (DataID.size() > kMaxDataIdBytes) throw fail();
+  std::vector<uint8_t> head(Format<V>::kSignature, Format<V>::kSignature + 8);
   PutU32(head, kBinaryVersion);
-  PutU32(head, static_cast<uint32_t>(FNCol));
-  PutU32(head, static_cast<uint32_t>(FNRow));
-  PutU32(head, static_cast<uint32_t>(FDataID.size()));
-  head.insert(head.end(), FDataID.begin(), FDataID.end());
+  PutU32(head, static_cast<uint32_t>(Cols));
+  PutU32(head, static_cast<uint32_t>(Rows));
+  PutU32(head, static_cast<uint32_t>(DataID.size()));
+  head.insert(head.end(), DataID.begin(), DataID.end());
   FilePtr f(std::fopen(FName.c_str(), "wb"));
   if (!f) throw fail();
   uint32_t crc = detail::Crc32Update(0xFFFFFFFFU, head.data(), head.size());
   bool ok = std::fwrite(head.data(), 1, head.size(), f.get()) == head.size();
   // The elements in chunks, so that a large matrix needs no second copy.
-  const auto vals = Values();
   constexpr std::size_t kChunkValues = 1 << 15;
   std::vector<uint8_t> chunk;
-  for (std::size_t k = 0; ok && k < vals.size(); k += kChunkValues) {
+  for (std::size_t k = 0; ok && k < Values.size(); k += kChunkValues) {
     chunk.clear();
-    PutDoubles(chunk, vals.data() + k, std::min(kChunkValues, vals.size() - k));
+    PutValues(chunk, Values.data() + k, std::min(kChunkValues, Values.size() - k));
     crc = detail::Crc32Update(crc, chunk.data(), chunk.size());
     ok = std::fwrite(chunk.data(), 1, chunk.size(), f.get()) == chunk.size();
   }
@@ -422,58 +464,92 @@ void TMatrix::SaveBinary(const std::string& FName) const {
   if (!ok) throw fail();
 }
 
-void TMatrix::LoadBinary(const std::string& FName) {
+template <class V>
+void LoadMatrixBinary(const corvel::TComponent& Owner, const std::string& FName,
+                      MatrixContent<V>& Out) {
   const auto error = [&](const std::string& text) {
-    return EORKMatrixError(detail::ComponentMsg(*this, text));
+    return EORKMatrixError(detail::ComponentMsg(Owner, text));
   };
+  const std::string kind(Format<V>::kKind);
   const int64_t size = corvel::FileSizeOf(FName);
   FilePtr f(size >= 0 ? std::fopen(FName.c_str(), "rb") : nullptr);
   if (!f) throw error("cannot open file \"" + FName + "\"");
-  BinaryHeader h;
+  MatrixContent<V> h;
   uint32_t version = 0;
   uint32_t crc = 0;
   switch (ReadHeader(f.get(), size, h, version, crc)) {
     case HeaderCheck::kOk:
       break;
     case HeaderCheck::kNotMatrix:
-      throw error("\"" + FName + "\" is not a matrix binary file");
+      throw error("\"" + FName + "\" is not " + std::string(Format<V>::kArticle) + kind +
+                  " binary file");
     case HeaderCheck::kVersion:
-      throw error("matrix binary file \"" + FName + "\" has unsupported version " +
+      throw error(kind + " binary file \"" + FName + "\" has unsupported version " +
                   std::to_string(version));
     case HeaderCheck::kDamaged:
-      throw error("matrix binary file \"" + FName + "\" is damaged");
+      throw error(kind + " binary file \"" + FName + "\" is damaged");
   }
-  const auto cells = static_cast<std::size_t>(int64_t{h.cols} * h.rows);
+  const auto cells = static_cast<std::size_t>(int64_t{h.Cols} * h.Rows);
   std::vector<uint8_t> raw;
-  std::vector<double> values;
-  detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] {
-    raw.resize(cells * 8 + 4);
-    values.resize(cells);
+  detail::Allocate<EORKMatrixError>(Owner, kNoHeap, [&] {
+    raw.resize(cells * sizeof(V) + 4);
+    h.Values.resize(cells);
   });
   if (std::fread(raw.data(), 1, raw.size(), f.get()) != raw.size())
-    throw error("matrix binary file \"" + FName + "\" is damaged");
-  crc = detail::Crc32Update(crc, raw.data(), cells * 8);
-  if (~crc != GetU32(raw.data() + cells * 8))
-    throw error("matrix binary file \"" + FName + "\" is damaged");
-  GetDoubles(raw.data(), values.data(), cells);
-  TakeOver(h.cols, h.rows, std::move(values));
-  FDataID = std::move(h.data_id);
+    throw error(kind + " binary file \"" + FName + "\" is damaged");
+  crc = detail::Crc32Update(crc, raw.data(), cells * sizeof(V));
+  if (~crc != GetU32(raw.data() + cells * sizeof(V)))
+    throw error(kind + " binary file \"" + FName + "\" is damaged");
+  GetValues(raw.data(), h.Values.data(), cells);
+  Out = std::move(h);
+}
+
+template <class V>
+bool ReadMatrixBinaryHeader(const std::string& FName, int32_t& Cols, int32_t& Rows,
+                            std::string& DataID) {
+  const int64_t size = corvel::FileSizeOf(FName);
+  FilePtr f(size >= 0 ? std::fopen(FName.c_str(), "rb") : nullptr);
+  if (!f) return false;
+  MatrixContent<V> h;
+  uint32_t version = 0;
+  uint32_t crc = 0;
+  if (ReadHeader(f.get(), size, h, version, crc) != HeaderCheck::kOk) return false;
+  Cols = h.Cols;
+  Rows = h.Rows;
+  DataID = std::move(h.Id);
+  return true;
+}
+
+template void SaveMatrixBinary<double>(const corvel::TComponent&, const std::string&,
+                                       const std::string&, int32_t, int32_t,
+                                       std::span<const double>);
+template void SaveMatrixBinary<int32_t>(const corvel::TComponent&, const std::string&,
+                                        const std::string&, int32_t, int32_t,
+                                        std::span<const int32_t>);
+template void LoadMatrixBinary<double>(const corvel::TComponent&, const std::string&,
+                                       MatrixContent<double>&);
+template void LoadMatrixBinary<int32_t>(const corvel::TComponent&, const std::string&,
+                                        MatrixContent<int32_t>&);
+template bool ReadMatrixBinaryHeader<double>(const std::string&, int32_t&, int32_t&, std::string&);
+template bool ReadMatrixBinaryHeader<int32_t>(const std::string&, int32_t&, int32_t&, std::string&);
+
+}  // namespace detail
+
+void TMatrix::SaveBinary(const std::string& FName) const {
+  detail::SaveMatrixBinary(*this, FName, FDataID, FNCol, FNRow, Values());
+}
+
+void TMatrix::LoadBinary(const std::string& FName) {
+  detail::MatrixContent<double> got;
+  detail::LoadMatrixBinary(*this, FName, got);
+  TakeOver(got.Cols, got.Rows, std::move(got.Values));
+  FDataID = std::move(got.Id);
   Changed();
 }
 
 bool TMatrix::ReadBinaryHeader(const std::string& FName, int32_t& NrColumns, int32_t& NrRows,
                                std::string& DataID) const {
-  const int64_t size = corvel::FileSizeOf(FName);
-  FilePtr f(size >= 0 ? std::fopen(FName.c_str(), "rb") : nullptr);
-  if (!f) return false;
-  BinaryHeader h;
-  uint32_t version = 0;
-  uint32_t crc = 0;
-  if (ReadHeader(f.get(), size, h, version, crc) != HeaderCheck::kOk) return false;
-  NrColumns = h.cols;
-  NrRows = h.rows;
-  DataID = std::move(h.data_id);
-  return true;
+  return detail::ReadMatrixBinaryHeader<double>(FName, NrColumns, NrRows, DataID);
 }
 
 }  // namespace numbra

@@ -1,5 +1,6 @@
-// TMatrix XML form, written and read with corvel's streaming XML writer and
-// bounded pull reader.
+// The XML form of TMatrix and TIntMatrix (one writer and one reader, over
+// the element type), written and read with corvel's streaming XML writer
+// and bounded pull reader.
 #include "ORK_matrix.h"
 #include "corvel_xml.h"
 #include "foundation/frame_detail.h"
@@ -7,10 +8,12 @@
 #include "matrix/matrix_io_detail.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <span>
 
 namespace numbra {
 
@@ -71,28 +74,60 @@ bool ParseCount(std::string_view text, int64_t& out) {
          out <= std::numeric_limits<int32_t>::max();
 }
 
+// Cell texts: doubles in full precision, integers in decimal.
+std::string CellText(double v) { return detail::FormatFull(v); }
+std::string CellText(int32_t v) { return std::to_string(v); }
+
+bool ParseCell(std::string_view s, double& v) { return detail::ParseDouble(s, v); }
+bool ParseCell(std::string_view s, int32_t& v) { return detail::ParseIntCell(s, v); }
+
 }  // namespace
 
-void TMatrix::WriteXml(const std::function<void(std::string_view)>& Sink, std::string_view LineEnd,
-                       bool CreateHeader, const std::string& DataID) const {
+namespace detail {
+
+bool ParseIntCell(std::string_view s, int32_t& out) {
+  constexpr int64_t kLo = std::numeric_limits<int32_t>::min();
+  constexpr int64_t kHi = std::numeric_limits<int32_t>::max();
+  int64_t i = 0;
+  if (ParseInt(s, i)) {
+    if (i < kLo || i > kHi) return false;
+    out = static_cast<int32_t>(i);
+    return true;
+  }
+  // Another number form (exponent, fraction): its value must be whole. Every
+  // 32-bit integer is exact in a double, so the comparison is exact.
+  double d = 0.0;
+  if (!ParseDouble(s, d) || !(d >= static_cast<double>(kLo) && d <= static_cast<double>(kHi)) ||
+      d != std::trunc(d))
+    return false;
+  out = static_cast<int32_t>(d);
+  return true;
+}
+
+template <class V>
+void WriteMatrixXml(const std::function<void(std::string_view)>& Sink, std::string_view LineEnd,
+                    bool CreateHeader, const std::string& DataID, int32_t Cols, int32_t Rows,
+                    std::span<const V> Values) {
   ChunkedSink sink(Sink);
   corvel::TXmlWriter w([&sink](std::string_view s) { sink(s); }, std::string(LineEnd));
   if (CreateHeader) w.Declaration();
   w.StartElement(XmlTag(TMatXmlTag::xmlMatBegin), {{"dataid", DataID}});
-  w.TextElement(XmlTag(TMatXmlTag::xmlMatNumCols), std::to_string(FNCol));
-  w.TextElement(XmlTag(TMatXmlTag::xmlMatNumRows), std::to_string(FNRow));
-  for (int32_t c = 1; c <= FNCol; ++c) {
+  w.TextElement(XmlTag(TMatXmlTag::xmlMatNumCols), std::to_string(Cols));
+  w.TextElement(XmlTag(TMatXmlTag::xmlMatNumRows), std::to_string(Rows));
+  std::size_t k = 0;
+  for (int32_t c = 1; c <= Cols; ++c) {
     const std::string cs = std::to_string(c);
-    for (int32_t r = 1; r <= FNRow; ++r)
-      w.TextElement(XmlTag(TMatXmlTag::xmlMatCell), detail::FormatFull(Mat[Idx(c, r)]),
+    for (int32_t r = 1; r <= Rows; ++r)
+      w.TextElement(XmlTag(TMatXmlTag::xmlMatCell), CellText(Values[k++]),
                     {{"col", cs}, {"row", std::to_string(r)}});
   }
   w.EndElement();
   sink.Flush();
 }
 
-bool TMatrix::ReadXml(const std::function<int64_t(char*, int64_t)>& Source,
-                      const std::string& DataID, int64_t* Consumed) {
+template <class V>
+bool ReadMatrixXml(const std::function<int64_t(char*, int64_t)>& Source, const std::string& DataID,
+                   const corvel::TComponent& Owner, MatrixContent<V>& Out, int64_t* Consumed) {
   corvel::TXmlReader x(Source);
   const std::string matrix_tag(XmlTag(TMatXmlTag::xmlMatBegin));
   // Find the element.
@@ -115,7 +150,7 @@ bool TMatrix::ReadXml(const std::function<int64_t(char*, int64_t)>& Source,
   const int32_t depth = x.Depth();
   int64_t ncols = -1;
   int64_t nrows = -1;
-  std::vector<std::pair<uint32_t, double>> cells;  // (column-major index, value)
+  std::vector<std::pair<uint32_t, V>> cells;  // (column-major index, value)
   bool in_order = true;
   std::string text;
   for (;;) {
@@ -132,8 +167,7 @@ bool TMatrix::ReadXml(const std::function<int64_t(char*, int64_t)>& Source,
         if (target >= 0 || !cells.empty() || !ElementText(x, text) || !ParseCount(text, v))
           return false;
         target = v;
-        if (ncols >= 0 && nrows >= 0 && !detail::PlausibleSize(ncols, nrows, ncols * nrows))
-          return false;
+        if (ncols >= 0 && nrows >= 0 && !PlausibleSize(ncols, nrows, ncols * nrows)) return false;
         break;
       }
       case TMatXmlTag::xmlMatCell: {
@@ -142,15 +176,15 @@ bool TMatrix::ReadXml(const std::function<int64_t(char*, int64_t)>& Source,
         const std::string* rs = x.Attribute("row");
         int64_t c = 0;
         int64_t r = 0;
-        if (cs == nullptr || rs == nullptr || !detail::ParseInt(Trim(*cs), c) ||
-            !detail::ParseInt(Trim(*rs), r) || c < 1 || c > ncols || r < 1 || r > nrows)
+        if (cs == nullptr || rs == nullptr || !ParseInt(Trim(*cs), c) || !ParseInt(Trim(*rs), r) ||
+            c < 1 || c > ncols || r < 1 || r > nrows)
           return false;
-        double v = 0.0;
-        if (!ElementText(x, text) || !detail::ParseDouble(Trim(text), v)) return false;
+        V v{};
+        if (!ElementText(x, text) || !ParseCell(Trim(text), v)) return false;
         if (static_cast<int64_t>(cells.size()) >= ncols * nrows) return false;  // a repeat
         const auto index = static_cast<uint32_t>((c - 1) * nrows + (r - 1));
         if (!cells.empty() && index <= cells.back().first) in_order = false;
-        detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] { cells.emplace_back(index, v); });
+        Allocate<EORKMatrixError>(Owner, kNoHeap, [&] { cells.emplace_back(index, v); });
         break;
       }
       default:
@@ -166,12 +200,43 @@ bool TMatrix::ReadXml(const std::function<int64_t(char*, int64_t)>& Source,
     for (std::size_t k = 1; k < cells.size(); ++k)
       if (cells[k].first == cells[k - 1].first) return false;
   }
-  std::vector<double> values;
-  detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] { values.resize(cells.size()); });
+  std::vector<V> values;
+  Allocate<EORKMatrixError>(Owner, kNoHeap, [&] { values.resize(cells.size()); });
   for (std::size_t k = 0; k < cells.size(); ++k) values[k] = cells[k].second;
   if (Consumed != nullptr) *Consumed = x.Consumed();
-  TakeOver(static_cast<int32_t>(ncols), static_cast<int32_t>(nrows), std::move(values));
-  FDataID = found_id;
+  Out.Cols = static_cast<int32_t>(ncols);
+  Out.Rows = static_cast<int32_t>(nrows);
+  Out.Values = std::move(values);
+  Out.Id = std::move(found_id);
+  return true;
+}
+
+template void WriteMatrixXml<double>(const std::function<void(std::string_view)>&, std::string_view,
+                                     bool, const std::string&, int32_t, int32_t,
+                                     std::span<const double>);
+template void WriteMatrixXml<int32_t>(const std::function<void(std::string_view)>&,
+                                      std::string_view, bool, const std::string&, int32_t, int32_t,
+                                      std::span<const int32_t>);
+template bool ReadMatrixXml<double>(const std::function<int64_t(char*, int64_t)>&,
+                                    const std::string&, const corvel::TComponent&,
+                                    MatrixContent<double>&, int64_t*);
+template bool ReadMatrixXml<int32_t>(const std::function<int64_t(char*, int64_t)>&,
+                                     const std::string&, const corvel::TComponent&,
+                                     MatrixContent<int32_t>&, int64_t*);
+
+}  // namespace detail
+
+void TMatrix::WriteXml(const std::function<void(std::string_view)>& Sink, std::string_view LineEnd,
+                       bool CreateHeader, const std::string& DataID) const {
+  detail::WriteMatrixXml(Sink, LineEnd, CreateHeader, DataID, FNCol, FNRow, Values());
+}
+
+bool TMatrix::ReadXml(const std::function<int64_t(char*, int64_t)>& Source,
+                      const std::string& DataID, int64_t* Consumed) {
+  detail::MatrixContent<double> got;
+  if (!detail::ReadMatrixXml(Source, DataID, *this, got, Consumed)) return false;
+  TakeOver(got.Cols, got.Rows, std::move(got.Values));
+  FDataID = std::move(got.Id);
   Changed();
   return true;
 }

@@ -59,9 +59,12 @@ void RowUpdateGeneric(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, con
 // layout it reads, and the row update of the triangular solves.
 struct KernelSet {
   MicroKernelFn micro;
+  EdgeKernelFn edge;
   PackAFn pack_a;
   PackBFn pack_b;
   RowUpdateFn row_update;
+  std::ptrdiff_t mr;       // register tile: rows (the A panels' width)
+  std::ptrdiff_t nr;       // and columns (the B panels' width)
   std::ptrdiff_t b_width;  // copies of each value in a packed B panel
   const char* name;
 };
@@ -71,11 +74,19 @@ void PackAGeneric(ConstView A, std::ptrdiff_t i0, std::ptrdiff_t k0, std::ptrdif
 void PackBGeneric(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t kc,
                   std::ptrdiff_t nc, double* out);
 
-constexpr KernelSet kGenericSet{
-    &MicroKernelGeneric, &PackAGeneric, &PackBGeneric, &RowUpdateGeneric, 1, "generic"};
+constexpr KernelSet kGenericSet{&MicroKernelGeneric,
+                                nullptr,
+                                &PackAGeneric,
+                                &PackBGeneric,
+                                &RowUpdateGeneric,
+                                kMR,
+                                kNR,
+                                1,
+                                "generic"};
 #if defined(NUMBRA_MATRIX_HAVE_AVX2)
-constexpr KernelSet kAvx2Set{&MicroKernelAvx2, &PackAAvx2,  &PackBAvx2,
-                             &RowUpdateAvx2,   kAvx2BWidth, "avx2"};
+constexpr KernelSet kAvx2Set{
+    &MicroKernelAvx2, &EdgeKernelAvx2, &PackAAvx2, &PackBAvx2, &RowUpdateAvx2, kMR, kNR,
+    kAvx2BWidth,      "avx2"};
 #endif
 
 // The set named, when this build has it and the processor can run it.
@@ -112,8 +123,11 @@ std::ptrdiff_t CacheBytes(int name, std::ptrdiff_t fallback) {
   return v > 0 ? static_cast<std::ptrdiff_t>(v) : fallback;
 }
 
+// Largest register tile of any set (the buffer of the edge tiles).
+constexpr std::ptrdiff_t kMaxTile = 48;
+
 // Cache blocks of the driver, for one kernel set on this processor (mc a
-// multiple of kMR, nc of kNR).
+// multiple of the set's tile rows, nc of its tile columns).
 using Blocks = GemmBlocks;
 
 std::atomic<bool>& AlwaysBlockedFlag() {
@@ -121,11 +135,14 @@ std::atomic<bool>& AlwaysBlockedFlag() {
   return flag;
 }
 
-// The packed B panel (kc x kNR values, b_width copies each) takes up to
+// The packed B panel (kc x nr values, b_width copies each) takes up to
 // half of L1 beside the A panel the kernel streams; the packed A block
 // (mc x kc) half of L2; the packed B block (kc x nc) at most 4 MiB, the
 // share of a shared last-level cache one core can count on.
-Blocks ChooseBlocks(std::ptrdiff_t b_width) {
+Blocks ChooseBlocks(const KernelSet& set) {
+  const std::ptrdiff_t mr = set.mr;
+  const std::ptrdiff_t nr = set.nr;
+  const std::ptrdiff_t b_width = set.b_width;
 #if defined(_SC_LEVEL1_DCACHE_SIZE) && defined(_SC_LEVEL2_CACHE_SIZE)
   const std::ptrdiff_t l1 =
       std::clamp<std::ptrdiff_t>(CacheBytes(_SC_LEVEL1_DCACHE_SIZE, 32 << 10), 16 << 10, 1 << 20);
@@ -137,17 +154,20 @@ Blocks ChooseBlocks(std::ptrdiff_t b_width) {
 #endif
   const auto d = static_cast<std::ptrdiff_t>(sizeof(double));
   Blocks b{};
-  b.kc = std::clamp<std::ptrdiff_t>(3 * l1 / 4 / (kNR * b_width * d) / 16 * 16, 64, 384);
-  b.mc = std::clamp<std::ptrdiff_t>(l2 / 2 / (b.kc * d) / kMR * kMR, 4 * kMR, 128 * kMR);
-  b.nc = std::clamp<std::ptrdiff_t>((4 << 20) / (b.kc * b_width * d) / kNR * kNR, 16 * kNR,
-                                    1024 * kNR);
+  b.kc = std::clamp<std::ptrdiff_t>(3 * l1 / 4 / (nr * b_width * d) / 16 * 16, 32, 384);
+  b.mc = std::clamp<std::ptrdiff_t>(l2 / 2 / (b.kc * d) / mr * mr, 4 * mr, 1024);
+  b.nc = std::clamp<std::ptrdiff_t>((4 << 20) / (b.kc * b_width * d) / nr * nr, 16 * nr, 1024 * nr);
   return b;
 }
 
 const Blocks& BlocksFor(const KernelSet& set) {
-  static const Blocks generic = ChooseBlocks(1);
-  static const Blocks wide = ChooseBlocks(4);
-  return set.b_width == 1 ? generic : wide;
+  static const Blocks generic = ChooseBlocks(kGenericSet);
+#if defined(NUMBRA_MATRIX_HAVE_AVX2)
+  static const Blocks avx2 = ChooseBlocks(kAvx2Set);
+  if (&set == &kAvx2Set) return avx2;
+#endif
+  (void)set;
+  return generic;
 }
 
 // Packs rows i0..i0+mc-1, columns k0..k0+kc-1 of A into panels of kMR rows:
@@ -288,14 +308,16 @@ void Gemm(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstView A, Con
     return;
   }
   const KernelSet& set = Kernels();
+  const std::ptrdiff_t MR = set.mr;
+  const std::ptrdiff_t NR = set.nr;
   const Blocks& blk = BlocksFor(set);
   const std::ptrdiff_t kc_max = std::min(blk.kc, k);
-  const std::ptrdiff_t mc_max = std::min(blk.mc, (m + kMR - 1) / kMR * kMR);
-  const std::ptrdiff_t nc_max = std::min(blk.nc, (n + kNR - 1) / kNR * kNR);
+  const std::ptrdiff_t mc_max = std::min(blk.mc, (m + MR - 1) / MR * MR);
+  const std::ptrdiff_t nc_max = std::min(blk.nc, (n + NR - 1) / NR * NR);
   Workspace& ws = ThreadWorkspace();
   double* const pack_a = ws.a.Get(static_cast<std::size_t>(mc_max * kc_max));
   double* const pack_b = ws.b.Get(static_cast<std::size_t>(nc_max * kc_max * set.b_width));
-  alignas(64) double tile[kNR * kMR];
+  alignas(64) double tile[kMaxTile];
 
   for (std::ptrdiff_t jc = 0; jc < n; jc += blk.nc) {
     const std::ptrdiff_t nc = std::min(blk.nc, n - jc);
@@ -306,38 +328,41 @@ void Gemm(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstView A, Con
       for (std::ptrdiff_t ic = 0; ic < m; ic += blk.mc) {
         const std::ptrdiff_t mc = std::min(blk.mc, m - ic);
         set.pack_a(A, ic, pc, mc, kc, NegateA, pack_a);
-        for (std::ptrdiff_t jr = 0; jr < nc; jr += kNR) {
-          const std::ptrdiff_t nr = std::min(kNR, nc - jr);
+        for (std::ptrdiff_t jr = 0; jr < nc; jr += NR) {
+          const std::ptrdiff_t nr = std::min(NR, nc - jr);
           const double* pb = pack_b + jr * kc * set.b_width;
-          for (std::ptrdiff_t ir = 0; ir < mc; ir += kMR) {
-            const std::ptrdiff_t mr = std::min(kMR, mc - ir);
+          for (std::ptrdiff_t ir = 0; ir < mc; ir += MR) {
+            const std::ptrdiff_t mr = std::min(MR, mc - ir);
             const double* pa = pack_a + ir * kc;
             double* c = C + (ic + ir) + (jc + jr) * ldc;
-            if (mr == kMR && nr == kNR) {
-              // The tile after this one (eight rows down, or the first of
-              // the next column panel) is fetched while this one is worked
+            if (mr == MR && nr == NR) {
+              // The tile after this one (a tile height down, or the first
+              // of the next column panel) is fetched while this one is worked
               // on. Addresses only: a prefetch never faults.
               if (!zero_start) {
                 const std::ptrdiff_t next_offset =
-                    ir + kMR < mc ? ic + ir + kMR + (jc + jr) * ldc : ic + (jc + jr + kNR) * ldc;
+                    ir + MR < mc ? ic + ir + MR + (jc + jr) * ldc : ic + (jc + jr + NR) * ldc;
                 const std::uintptr_t next = reinterpret_cast<std::uintptr_t>(C) +
                                             static_cast<std::uintptr_t>(next_offset) * 8;
-                for (std::ptrdiff_t j = 0; j < kNR; ++j) {
+                for (std::ptrdiff_t j = 0; j < NR; ++j) {
                   const std::uintptr_t col = next + static_cast<std::uintptr_t>(j * ldc) * 8;
                   __builtin_prefetch(reinterpret_cast<const void*>(col));
-                  __builtin_prefetch(reinterpret_cast<const void*>(col + 56));
+                  __builtin_prefetch(
+                      reinterpret_cast<const void*>(col + static_cast<std::uintptr_t>(MR - 1) * 8));
                 }
               }
               set.micro(kc, pa, pb, c, ldc, zero_start);
+            } else if (set.edge != nullptr) {
+              set.edge(kc, pa, pb, c, ldc, zero_start, mr, nr);
             } else {
               // Edge tile: work on a full tile in a buffer; the padded rows
               // and columns are discarded.
-              for (std::ptrdiff_t j = 0; j < kNR; ++j)
-                for (std::ptrdiff_t i = 0; i < kMR; ++i)
-                  tile[j * kMR + i] = (!zero_start && i < mr && j < nr) ? c[j * ldc + i] : 0.0;
-              set.micro(kc, pa, pb, tile, kMR, false);
+              for (std::ptrdiff_t j = 0; j < NR; ++j)
+                for (std::ptrdiff_t i = 0; i < MR; ++i)
+                  tile[j * MR + i] = (!zero_start && i < mr && j < nr) ? c[j * ldc + i] : 0.0;
+              set.micro(kc, pa, pb, tile, MR, false);
               for (std::ptrdiff_t j = 0; j < nr; ++j)
-                for (std::ptrdiff_t i = 0; i < mr; ++i) c[j * ldc + i] = tile[j * kMR + i];
+                for (std::ptrdiff_t i = 0; i < mr; ++i) c[j * ldc + i] = tile[j * MR + i];
             }
           }
         }

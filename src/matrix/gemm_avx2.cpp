@@ -166,6 +166,91 @@ void PackBAvx2(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t
   }
 }
 
+namespace {
+
+// Lanes of the first rows of a 4-row vector: all-ones in lanes < rows.
+inline __m256i RowMask(std::ptrdiff_t rows) {
+  return _mm256_cmpgt_epi64(_mm256_set1_epi64x(rows), _mm256_setr_epi64x(0, 1, 2, 3));
+}
+
+// The edge tiles: the first Cols columns (1..6) of the 8 x 6 tile and its
+// first mr rows (1..8), read and written in place with masked loads and
+// stores (rows past mr are neither read nor written; their lanes work on
+// the zero padding of the packed A panel). With mr <= 4 only the first
+// 4-row half is computed. The same sequence of operations per element as
+// the full kernel.
+template <int Cols, bool Two>
+void EdgeKernel(std::ptrdiff_t kc, const double* a, const double* b, double* c, std::ptrdiff_t ldc,
+                bool FromZero, std::ptrdiff_t mr) {
+  const __m256i m0 = RowMask(mr);
+  const __m256i m1 = RowMask(mr - 4);
+  __m256d r0[6];
+  __m256d r1[6];
+  for (int j = 0; j < Cols; ++j) {
+    r0[j] = FromZero ? _mm256_setzero_pd() : _mm256_maskload_pd(c + j * ldc, m0);
+    if constexpr (Two)
+      r1[j] = FromZero ? _mm256_setzero_pd() : _mm256_maskload_pd(c + j * ldc + 4, m1);
+  }
+  for (std::ptrdiff_t k = 0; k < kc; ++k) {
+    __m256d a0 = _mm256_load_pd(a);
+    InRegister(a0);
+    if constexpr (Two) {
+      __m256d a1 = _mm256_load_pd(a + 4);
+      InRegister(a1);
+#pragma GCC unroll 6
+      for (int j = 0; j < Cols; ++j) {
+        r0[j] = _mm256_add_pd(r0[j], _mm256_mul_pd(a0, _mm256_load_pd(b + 4 * j)));
+        r1[j] = _mm256_add_pd(r1[j], _mm256_mul_pd(a1, _mm256_load_pd(b + 4 * j)));
+      }
+    } else {
+#pragma GCC unroll 6
+      for (int j = 0; j < Cols; ++j)
+        r0[j] = _mm256_add_pd(r0[j], _mm256_mul_pd(a0, _mm256_load_pd(b + 4 * j)));
+    }
+    a += kMR;
+    b += kNR * kAvx2BWidth;
+  }
+  for (int j = 0; j < Cols; ++j) {
+    _mm256_maskstore_pd(c + j * ldc, m0, r0[j]);
+    if constexpr (Two) _mm256_maskstore_pd(c + j * ldc + 4, m1, r1[j]);
+  }
+}
+
+template <bool Two>
+void EdgeKernelCols(std::ptrdiff_t kc, const double* a, const double* b, double* c,
+                    std::ptrdiff_t ldc, bool FromZero, std::ptrdiff_t mr, std::ptrdiff_t nr) {
+  switch (nr) {
+    case 1:
+      EdgeKernel<1, Two>(kc, a, b, c, ldc, FromZero, mr);
+      break;
+    case 2:
+      EdgeKernel<2, Two>(kc, a, b, c, ldc, FromZero, mr);
+      break;
+    case 3:
+      EdgeKernel<3, Two>(kc, a, b, c, ldc, FromZero, mr);
+      break;
+    case 4:
+      EdgeKernel<4, Two>(kc, a, b, c, ldc, FromZero, mr);
+      break;
+    case 5:
+      EdgeKernel<5, Two>(kc, a, b, c, ldc, FromZero, mr);
+      break;
+    default:
+      EdgeKernel<6, Two>(kc, a, b, c, ldc, FromZero, mr);
+      break;
+  }
+}
+
+}  // namespace
+
+void EdgeKernelAvx2(std::ptrdiff_t kc, const double* a, const double* b, double* c,
+                    std::ptrdiff_t ldc, bool FromZero, std::ptrdiff_t mr, std::ptrdiff_t nr) {
+  if (mr > 4)
+    EdgeKernelCols<true>(kc, a, b, c, ldc, FromZero, mr, nr);
+  else
+    EdgeKernelCols<false>(kc, a, b, c, ldc, FromZero, mr, nr);
+}
+
 // 32 right-hand sides in eight registers: eight independent subtraction
 // chains, enough to hide the add latency.
 void RowUpdateAvx2(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const double* X,

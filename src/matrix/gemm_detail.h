@@ -90,22 +90,31 @@ NUMBRA_EXPORT GemmBlocks KernelBlocks();
 // the set's B width asks).
 using MicroKernelFn = void (*)(std::ptrdiff_t kc, const double* a, const double* b, double* c,
                                std::ptrdiff_t ldc, bool FromZero);
+/// A micro-kernel for the edge tiles: only rows 0..mr-1 and columns
+/// 0..nr-1 of the tile at c are read and written (nullptr: the driver
+/// works on a full tile in a buffer instead).
+using EdgeKernelFn = void (*)(std::ptrdiff_t kc, const double* a, const double* b, double* c,
+                              std::ptrdiff_t ldc, bool FromZero, std::ptrdiff_t mr,
+                              std::ptrdiff_t nr);
 using RowUpdateFn = void (*)(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const double* X,
                              double* acc);
 /// Packs rows i0..i0+mc-1, columns k0..k0+kc-1 of A (negated with negate)
-/// into panels of kMR rows: panel p, at out + p * kMR * kc, holds for each k
-/// the kMR values A(i0 + p*kMR + 0..kMR-1, k0 + k); rows past mc are zero.
+/// into panels of MR rows (the set's tile height): panel p, at
+/// out + p * MR * kc, holds for each k the MR values
+/// A(i0 + p*MR + 0..MR-1, k0 + k); rows past mc are zero.
 using PackAFn = void (*)(ConstView A, std::ptrdiff_t i0, std::ptrdiff_t k0, std::ptrdiff_t mc,
                          std::ptrdiff_t kc, bool negate, double* out);
-/// Packs rows k0..k0+kc-1, columns j0..j0+nc-1 of B into panels of kNR
-/// columns: panel q, at out + q * kNR * kc * width, holds for each k the kNR
-/// values B(k0 + k, j0 + q*kNR + 0..kNR-1), each written width times in a
-/// row; columns past nc are zero.
+/// Packs rows k0..k0+kc-1, columns j0..j0+nc-1 of B into panels of NR
+/// columns (the set's tile width): panel q, at out + q * NR * kc * width,
+/// holds for each k the NR values B(k0 + k, j0 + q*NR + 0..NR-1), each
+/// written width times in a row; columns past nc are zero.
 using PackBFn = void (*)(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t kc,
                          std::ptrdiff_t nc, double* out);
 
-/// Register tile of the micro-kernels: MR rows by NR columns. The packed A
-/// panel holds MR values per k, the packed B panel NR values per k.
+/// Register tile of the micro-kernels (portable and AVX2): MR rows by NR
+/// columns. The packed A panel holds MR values per k, the packed B panel NR
+/// values per k. (The driver takes the tile from the kernel set, so that a
+/// set may use another one.)
 inline constexpr std::ptrdiff_t kMR = 8;
 inline constexpr std::ptrdiff_t kNR = 6;
 
@@ -118,6 +127,10 @@ inline constexpr std::ptrdiff_t kNR = 6;
 inline constexpr std::ptrdiff_t kAvx2BWidth = 4;
 void MicroKernelAvx2(std::ptrdiff_t kc, const double* a, const double* b, double* c,
                      std::ptrdiff_t ldc, bool FromZero);
+/// The edge tiles of MicroKernelAvx2: only rows 0..mr-1 (mr in 1..kMR) and
+/// columns 0..nr-1 (nr in 1..kNR) of the tile at c are read and written.
+void EdgeKernelAvx2(std::ptrdiff_t kc, const double* a, const double* b, double* c,
+                    std::ptrdiff_t ldc, bool FromZero, std::ptrdiff_t mr, std::ptrdiff_t nr);
 void PackAAvx2(ConstView A, std::ptrdiff_t i0, std::ptrdiff_t k0, std::ptrdiff_t mc,
                std::ptrdiff_t kc, bool negate, double* out);
 void PackBAvx2(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t kc,

@@ -11,21 +11,17 @@
 // its terms in ascending k overall -- exactly the sequence of the plain
 // triple loop.
 #include "matrix/gemm_detail.h"
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace numbra::detail {
 
 namespace {
-
-// Block sizes for 32-48 KiB L1, 512 KiB-1 MiB L2 caches: the packed A block
-// (kMC x kKC doubles, 288 KiB) stays in L2, a packed B panel (kKC x kNR,
-// 12 KiB) in L1.
-constexpr std::ptrdiff_t kKC = 256;
-constexpr std::ptrdiff_t kMC = 144;   // multiple of kMR
-constexpr std::ptrdiff_t kNC = 3072;  // multiple of kNR
 
 // Portable micro-kernel: the same tile and order of operations as the AVX2
 // one (the compiler vectorises the i loops with whatever the baseline
@@ -59,34 +55,126 @@ void RowUpdateGeneric(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, con
   std::memcpy(acc, s, sizeof s);
 }
 
+// One kernel set: the micro-kernel with the packing routines whose panel
+// layout it reads, and the row update of the triangular solves.
 struct KernelSet {
   MicroKernelFn micro;
+  EdgeKernelFn edge;
+  PackAFn pack_a;
+  PackBFn pack_b;
   RowUpdateFn row_update;
+  std::ptrdiff_t mr;       // register tile: rows (the A panels' width)
+  std::ptrdiff_t nr;       // and columns (the B panels' width)
+  std::ptrdiff_t b_width;  // copies of each value in a packed B panel
   const char* name;
 };
 
-KernelSet ChooseKernels() {
-  const char* forced = std::getenv("NUMBRA_MATRIX_KERNEL");
-  const bool generic_only = forced != nullptr && std::strcmp(forced, "generic") == 0;
+void PackAGeneric(ConstView A, std::ptrdiff_t i0, std::ptrdiff_t k0, std::ptrdiff_t mc,
+                  std::ptrdiff_t kc, bool negate, double* out);
+void PackBGeneric(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t kc,
+                  std::ptrdiff_t nc, double* out);
+
+constexpr KernelSet kGenericSet{&MicroKernelGeneric,
+                                nullptr,
+                                &PackAGeneric,
+                                &PackBGeneric,
+                                &RowUpdateGeneric,
+                                kMR,
+                                kNR,
+                                1,
+                                "generic"};
 #if defined(NUMBRA_MATRIX_HAVE_AVX2)
-  if (!generic_only && __builtin_cpu_supports("avx2"))
-    return {&MicroKernelAvx2, &RowUpdateAvx2, "avx2"};
-#else
-  (void)generic_only;
+constexpr KernelSet kAvx2Set{
+    &MicroKernelAvx2, &EdgeKernelAvx2, &PackAAvx2, &PackBAvx2, &RowUpdateAvx2, kMR, kNR,
+    kAvx2BWidth,      "avx2"};
 #endif
-  return {&MicroKernelGeneric, &RowUpdateGeneric, "generic"};
+
+// The set named, when this build has it and the processor can run it.
+const KernelSet* FindSet(const char* name) {
+  if (name == nullptr) return nullptr;
+  if (std::strcmp(name, "generic") == 0) return &kGenericSet;
+#if defined(NUMBRA_MATRIX_HAVE_AVX2)
+  if (std::strcmp(name, "avx2") == 0 && __builtin_cpu_supports("avx2")) return &kAvx2Set;
+#endif
+  return nullptr;
 }
 
-const KernelSet& Kernels() {
-  static const KernelSet set = ChooseKernels();
+// The widest set the processor runs, unless NUMBRA_MATRIX_KERNEL names
+// another one it can run.
+const KernelSet* ChooseKernels() {
+  if (const KernelSet* forced = FindSet(std::getenv("NUMBRA_MATRIX_KERNEL"))) return forced;
+#if defined(NUMBRA_MATRIX_HAVE_AVX2)
+  if (__builtin_cpu_supports("avx2")) return &kAvx2Set;
+#endif
+  return &kGenericSet;
+}
+
+std::atomic<const KernelSet*>& CurrentSet() {
+  static std::atomic<const KernelSet*> set{ChooseKernels()};
   return set;
+}
+
+const KernelSet& Kernels() { return *CurrentSet().load(std::memory_order_relaxed); }
+
+// Size in bytes of a data cache level as the system reports it, or
+// fallback when it does not.
+std::ptrdiff_t CacheBytes(int name, std::ptrdiff_t fallback) {
+  const long v = ::sysconf(name);
+  return v > 0 ? static_cast<std::ptrdiff_t>(v) : fallback;
+}
+
+// Largest register tile of any set (the buffer of the edge tiles).
+constexpr std::ptrdiff_t kMaxTile = 48;
+
+// Cache blocks of the driver, for one kernel set on this processor (mc a
+// multiple of the set's tile rows, nc of its tile columns).
+using Blocks = GemmBlocks;
+
+std::atomic<bool>& AlwaysBlockedFlag() {
+  static std::atomic<bool> flag{false};
+  return flag;
+}
+
+// The packed B panel (kc x nr values, b_width copies each) takes up to
+// half of L1 beside the A panel the kernel streams; the packed A block
+// (mc x kc) half of L2; the packed B block (kc x nc) at most 4 MiB, the
+// share of a shared last-level cache one core can count on.
+Blocks ChooseBlocks(const KernelSet& set) {
+  const std::ptrdiff_t mr = set.mr;
+  const std::ptrdiff_t nr = set.nr;
+  const std::ptrdiff_t b_width = set.b_width;
+#if defined(_SC_LEVEL1_DCACHE_SIZE) && defined(_SC_LEVEL2_CACHE_SIZE)
+  const std::ptrdiff_t l1 =
+      std::clamp<std::ptrdiff_t>(CacheBytes(_SC_LEVEL1_DCACHE_SIZE, 32 << 10), 16 << 10, 1 << 20);
+  const std::ptrdiff_t l2 =
+      std::clamp<std::ptrdiff_t>(CacheBytes(_SC_LEVEL2_CACHE_SIZE, 512 << 10), 128 << 10, 16 << 20);
+#else
+  const std::ptrdiff_t l1 = 32 << 10;
+  const std::ptrdiff_t l2 = 512 << 10;
+#endif
+  const auto d = static_cast<std::ptrdiff_t>(sizeof(double));
+  Blocks b{};
+  b.kc = std::clamp<std::ptrdiff_t>(3 * l1 / 4 / (nr * b_width * d) / 16 * 16, 32, 384);
+  b.mc = std::clamp<std::ptrdiff_t>(l2 / 2 / (b.kc * d) / mr * mr, 4 * mr, 1024);
+  b.nc = std::clamp<std::ptrdiff_t>((4 << 20) / (b.kc * b_width * d) / nr * nr, 16 * nr, 1024 * nr);
+  return b;
+}
+
+const Blocks& BlocksFor(const KernelSet& set) {
+  static const Blocks generic = ChooseBlocks(kGenericSet);
+#if defined(NUMBRA_MATRIX_HAVE_AVX2)
+  static const Blocks avx2 = ChooseBlocks(kAvx2Set);
+  if (&set == &kAvx2Set) return avx2;
+#endif
+  (void)set;
+  return generic;
 }
 
 // Packs rows i0..i0+mc-1, columns k0..k0+kc-1 of A into panels of kMR rows:
 // panel p holds, for each k, the kMR values A(i0 + p*kMR + 0..kMR-1, k);
 // rows past mc are zero.
-void PackA(ConstView A, std::ptrdiff_t i0, std::ptrdiff_t k0, std::ptrdiff_t mc, std::ptrdiff_t kc,
-           bool negate, double* out) {
+void PackAGeneric(ConstView A, std::ptrdiff_t i0, std::ptrdiff_t k0, std::ptrdiff_t mc,
+                  std::ptrdiff_t kc, bool negate, double* out) {
   for (std::ptrdiff_t p = 0; p < mc; p += kMR) {
     const std::ptrdiff_t rows = std::min(kMR, mc - p);
     double* dst = out + p * kc;
@@ -112,8 +200,8 @@ void PackA(ConstView A, std::ptrdiff_t i0, std::ptrdiff_t k0, std::ptrdiff_t mc,
 // Packs rows k0..k0+kc-1, columns j0..j0+nc-1 of B into panels of kNR
 // columns: panel q holds, for each k, B(k, j0 + q*kNR + 0..kNR-1); columns
 // past nc are zero.
-void PackB(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t kc, std::ptrdiff_t nc,
-           double* out) {
+void PackBGeneric(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t kc,
+                  std::ptrdiff_t nc, double* out) {
   for (std::ptrdiff_t q = 0; q < nc; q += kNR) {
     const std::ptrdiff_t cols = std::min(kNR, nc - q);
     double* dst = out + q * kc;
@@ -154,12 +242,54 @@ void GemmSmall(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstView A
 
 const char* KernelName() { return Kernels().name; }
 
+bool UseKernel(const char* Name, bool AlwaysBlocked) {
+  const KernelSet* set = FindSet(Name);
+  if (set == nullptr) return false;
+  CurrentSet().store(set, std::memory_order_relaxed);
+  AlwaysBlockedFlag().store(AlwaysBlocked, std::memory_order_relaxed);
+  return true;
+}
+
+GemmBlocks KernelBlocks() { return BlocksFor(Kernels()); }
+
 void RowUpdate(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const double* X,
                double* acc) {
   Kernels().row_update(r, k0, k1, X, acc);
 }
 
 namespace {
+
+// A grow-only, 64-byte aligned scratch array, left uninitialised (the
+// packing routines write every value the kernels read).
+class Scratch {
+ public:
+  double* Get(std::size_t n) {
+    if (n > size_) {
+      store_.reset();
+      store_ = std::make_unique_for_overwrite<double[]>(n + 8);
+      size_ = n;
+    }
+    const auto addr = reinterpret_cast<std::uintptr_t>(store_.get());
+    return store_.get() + ((64 - addr % 64) % 64) / sizeof(double);
+  }
+
+ private:
+  std::unique_ptr<double[]> store_;
+  std::size_t size_ = 0;
+};
+
+// The packing buffers of one thread, kept between calls: a product that is
+// repeated (or the updates of a factorisation) then neither allocates nor
+// touches fresh pages. At most a few MiB per thread (see ChooseBlocks).
+struct Workspace {
+  Scratch a;
+  Scratch b;
+};
+
+Workspace& ThreadWorkspace() {
+  thread_local Workspace ws;
+  return ws;
+}
 
 // The blocked driver behind GemmAccumulate and GemmStore. With from_zero
 // the first kc block of every tile starts from 0.0 instead of C's contents,
@@ -172,45 +302,67 @@ void Gemm(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstView A, Con
       for (std::ptrdiff_t j = 0; j < n; ++j) std::fill(C + j * ldc, C + j * ldc + m, 0.0);
     return;
   }
-  if (m * n * k <= 32 * 32 * 32 || m < kMR || n < kNR) {
+  if ((m * n * k <= 32 * 32 * 32 || m < kMR || n < kNR) &&
+      !AlwaysBlockedFlag().load(std::memory_order_relaxed)) {
     GemmSmall(m, n, k, A, B, C, ldc, NegateA, from_zero);
     return;
   }
-  const MicroKernelFn micro = Kernels().micro;
-  const std::ptrdiff_t kc_max = std::min(kKC, k);
-  const std::ptrdiff_t mc_max = std::min(kMC, (m + kMR - 1) / kMR * kMR);
-  const std::ptrdiff_t nc_max = std::min(kNC, (n + kNR - 1) / kNR * kNR);
-  AlignedBuffer pack_a(static_cast<std::size_t>(mc_max * kc_max));
-  AlignedBuffer pack_b(static_cast<std::size_t>(nc_max * kc_max));
-  alignas(64) double tile[kNR * kMR];
+  const KernelSet& set = Kernels();
+  const std::ptrdiff_t MR = set.mr;
+  const std::ptrdiff_t NR = set.nr;
+  const Blocks& blk = BlocksFor(set);
+  const std::ptrdiff_t kc_max = std::min(blk.kc, k);
+  const std::ptrdiff_t mc_max = std::min(blk.mc, (m + MR - 1) / MR * MR);
+  const std::ptrdiff_t nc_max = std::min(blk.nc, (n + NR - 1) / NR * NR);
+  Workspace& ws = ThreadWorkspace();
+  double* const pack_a = ws.a.Get(static_cast<std::size_t>(mc_max * kc_max));
+  double* const pack_b = ws.b.Get(static_cast<std::size_t>(nc_max * kc_max * set.b_width));
+  alignas(64) double tile[kMaxTile];
 
-  for (std::ptrdiff_t jc = 0; jc < n; jc += kNC) {
-    const std::ptrdiff_t nc = std::min(kNC, n - jc);
-    for (std::ptrdiff_t pc = 0; pc < k; pc += kKC) {
-      const std::ptrdiff_t kc = std::min(kKC, k - pc);
+  for (std::ptrdiff_t jc = 0; jc < n; jc += blk.nc) {
+    const std::ptrdiff_t nc = std::min(blk.nc, n - jc);
+    for (std::ptrdiff_t pc = 0; pc < k; pc += blk.kc) {
+      const std::ptrdiff_t kc = std::min(blk.kc, k - pc);
       const bool zero_start = from_zero && pc == 0;
-      PackB(B, pc, jc, kc, nc, pack_b.data());
-      for (std::ptrdiff_t ic = 0; ic < m; ic += kMC) {
-        const std::ptrdiff_t mc = std::min(kMC, m - ic);
-        PackA(A, ic, pc, mc, kc, NegateA, pack_a.data());
-        for (std::ptrdiff_t jr = 0; jr < nc; jr += kNR) {
-          const std::ptrdiff_t nr = std::min(kNR, nc - jr);
-          const double* pb = pack_b.data() + jr * kc;
-          for (std::ptrdiff_t ir = 0; ir < mc; ir += kMR) {
-            const std::ptrdiff_t mr = std::min(kMR, mc - ir);
-            const double* pa = pack_a.data() + ir * kc;
+      set.pack_b(B, pc, jc, kc, nc, pack_b);
+      for (std::ptrdiff_t ic = 0; ic < m; ic += blk.mc) {
+        const std::ptrdiff_t mc = std::min(blk.mc, m - ic);
+        set.pack_a(A, ic, pc, mc, kc, NegateA, pack_a);
+        for (std::ptrdiff_t jr = 0; jr < nc; jr += NR) {
+          const std::ptrdiff_t nr = std::min(NR, nc - jr);
+          const double* pb = pack_b + jr * kc * set.b_width;
+          for (std::ptrdiff_t ir = 0; ir < mc; ir += MR) {
+            const std::ptrdiff_t mr = std::min(MR, mc - ir);
+            const double* pa = pack_a + ir * kc;
             double* c = C + (ic + ir) + (jc + jr) * ldc;
-            if (mr == kMR && nr == kNR) {
-              micro(kc, pa, pb, c, ldc, zero_start);
+            if (mr == MR && nr == NR) {
+              // The tile after this one (a tile height down, or the first
+              // of the next column panel) is fetched while this one is worked
+              // on. Addresses only: a prefetch never faults.
+              if (!zero_start) {
+                const std::ptrdiff_t next_offset =
+                    ir + MR < mc ? ic + ir + MR + (jc + jr) * ldc : ic + (jc + jr + NR) * ldc;
+                const std::uintptr_t next = reinterpret_cast<std::uintptr_t>(C) +
+                                            static_cast<std::uintptr_t>(next_offset) * 8;
+                for (std::ptrdiff_t j = 0; j < NR; ++j) {
+                  const std::uintptr_t col = next + static_cast<std::uintptr_t>(j * ldc) * 8;
+                  __builtin_prefetch(reinterpret_cast<const void*>(col));
+                  __builtin_prefetch(
+                      reinterpret_cast<const void*>(col + static_cast<std::uintptr_t>(MR - 1) * 8));
+                }
+              }
+              set.micro(kc, pa, pb, c, ldc, zero_start);
+            } else if (set.edge != nullptr) {
+              set.edge(kc, pa, pb, c, ldc, zero_start, mr, nr);
             } else {
               // Edge tile: work on a full tile in a buffer; the padded rows
               // and columns are discarded.
-              for (std::ptrdiff_t j = 0; j < kNR; ++j)
-                for (std::ptrdiff_t i = 0; i < kMR; ++i)
-                  tile[j * kMR + i] = (!zero_start && i < mr && j < nr) ? c[j * ldc + i] : 0.0;
-              micro(kc, pa, pb, tile, kMR, false);
+              for (std::ptrdiff_t j = 0; j < NR; ++j)
+                for (std::ptrdiff_t i = 0; i < MR; ++i)
+                  tile[j * MR + i] = (!zero_start && i < mr && j < nr) ? c[j * ldc + i] : 0.0;
+              set.micro(kc, pa, pb, tile, MR, false);
               for (std::ptrdiff_t j = 0; j < nr; ++j)
-                for (std::ptrdiff_t i = 0; i < mr; ++i) c[j * ldc + i] = tile[j * kMR + i];
+                for (std::ptrdiff_t i = 0; i < mr; ++i) c[j * ldc + i] = tile[j * MR + i];
             }
           }
         }

@@ -1,5 +1,6 @@
-// AVX2 kernels of the matrix products and solves; called only when the
-// processor has AVX2 (see gemm.cpp). Compiled with -mavx2 but without -mfma:
+// AVX2 kernels of the matrix products and solves, with their packing
+// routines; called only when the processor has AVX2 (see gemm.cpp).
+// Compiled with -mavx2 but without -mfma:
 // products are rounded before they are added, as in the portable kernels,
 // so both give identical results. (On processors with separate multiply and
 // add pipes, such as AMD Zen, this costs no throughput; the accumulators are
@@ -7,12 +8,23 @@
 #include "matrix/gemm_detail.h"
 #include <immintrin.h>
 
+#include <algorithm>
+
 namespace numbra::detail {
 
-// 8 x 6 tile of C in twelve 4-wide registers. Per k: two aligned loads of
-// the packed A column, six broadcasts of packed B, twelve multiply-adds.
-// With sixteen ymm registers this leaves a0, a1, one broadcast and one
-// product in flight.
+namespace {
+
+// Keeps v in a register: the compiler must not fold the load that produced
+// it into the instructions that use it (each use would load it again).
+inline void InRegister(__m256d& v) { asm("" : "+x"(v)); }
+
+}  // namespace
+
+// 8 x 6 tile of C in twelve 4-wide registers. Per k: two loads of the
+// packed A column (kept in registers) and twelve multiplies that read the
+// pre-broadcast B values straight from the packed panel, each followed by
+// its add. Without a separate broadcast per B value, the multiplies and
+// adds alone fill the processor's multiply and add pipes.
 // With FromZero the tile starts from +0.0 without reading c (the result
 // storage of a fresh product may hold anything).
 void MicroKernelAvx2(std::ptrdiff_t kc, const double* a, const double* b, double* c,
@@ -51,28 +63,24 @@ void MicroKernelAvx2(std::ptrdiff_t kc, const double* a, const double* b, double
     r15 = _mm256_loadu_pd(c5 + 4);
   }
   for (std::ptrdiff_t k = 0; k < kc; ++k) {
-    const __m256d a0 = _mm256_load_pd(a);
-    const __m256d a1 = _mm256_load_pd(a + 4);
-    __m256d bj = _mm256_broadcast_sd(b);
-    r00 = _mm256_add_pd(r00, _mm256_mul_pd(a0, bj));
-    r10 = _mm256_add_pd(r10, _mm256_mul_pd(a1, bj));
-    bj = _mm256_broadcast_sd(b + 1);
-    r01 = _mm256_add_pd(r01, _mm256_mul_pd(a0, bj));
-    r11 = _mm256_add_pd(r11, _mm256_mul_pd(a1, bj));
-    bj = _mm256_broadcast_sd(b + 2);
-    r02 = _mm256_add_pd(r02, _mm256_mul_pd(a0, bj));
-    r12 = _mm256_add_pd(r12, _mm256_mul_pd(a1, bj));
-    bj = _mm256_broadcast_sd(b + 3);
-    r03 = _mm256_add_pd(r03, _mm256_mul_pd(a0, bj));
-    r13 = _mm256_add_pd(r13, _mm256_mul_pd(a1, bj));
-    bj = _mm256_broadcast_sd(b + 4);
-    r04 = _mm256_add_pd(r04, _mm256_mul_pd(a0, bj));
-    r14 = _mm256_add_pd(r14, _mm256_mul_pd(a1, bj));
-    bj = _mm256_broadcast_sd(b + 5);
-    r05 = _mm256_add_pd(r05, _mm256_mul_pd(a0, bj));
-    r15 = _mm256_add_pd(r15, _mm256_mul_pd(a1, bj));
+    __m256d a0 = _mm256_load_pd(a);
+    __m256d a1 = _mm256_load_pd(a + 4);
+    InRegister(a0);
+    InRegister(a1);
+    r00 = _mm256_add_pd(r00, _mm256_mul_pd(a0, _mm256_load_pd(b)));
+    r10 = _mm256_add_pd(r10, _mm256_mul_pd(a1, _mm256_load_pd(b)));
+    r01 = _mm256_add_pd(r01, _mm256_mul_pd(a0, _mm256_load_pd(b + 4)));
+    r11 = _mm256_add_pd(r11, _mm256_mul_pd(a1, _mm256_load_pd(b + 4)));
+    r02 = _mm256_add_pd(r02, _mm256_mul_pd(a0, _mm256_load_pd(b + 8)));
+    r12 = _mm256_add_pd(r12, _mm256_mul_pd(a1, _mm256_load_pd(b + 8)));
+    r03 = _mm256_add_pd(r03, _mm256_mul_pd(a0, _mm256_load_pd(b + 12)));
+    r13 = _mm256_add_pd(r13, _mm256_mul_pd(a1, _mm256_load_pd(b + 12)));
+    r04 = _mm256_add_pd(r04, _mm256_mul_pd(a0, _mm256_load_pd(b + 16)));
+    r14 = _mm256_add_pd(r14, _mm256_mul_pd(a1, _mm256_load_pd(b + 16)));
+    r05 = _mm256_add_pd(r05, _mm256_mul_pd(a0, _mm256_load_pd(b + 20)));
+    r15 = _mm256_add_pd(r15, _mm256_mul_pd(a1, _mm256_load_pd(b + 20)));
     a += kMR;
-    b += kNR;
+    b += kNR * kAvx2BWidth;
   }
   _mm256_storeu_pd(c0, r00);
   _mm256_storeu_pd(c0 + 4, r10);
@@ -86,6 +94,161 @@ void MicroKernelAvx2(std::ptrdiff_t kc, const double* a, const double* b, double
   _mm256_storeu_pd(c4 + 4, r14);
   _mm256_storeu_pd(c5, r05);
   _mm256_storeu_pd(c5 + 4, r15);
+}
+
+void PackAAvx2(ConstView A, std::ptrdiff_t i0, std::ptrdiff_t k0, std::ptrdiff_t mc,
+               std::ptrdiff_t kc, bool negate, double* out) {
+  // -x flips the sign bit only, so the negated copies are exact.
+  const __m256d sign = negate ? _mm256_set1_pd(-0.0) : _mm256_setzero_pd();
+  for (std::ptrdiff_t p = 0; p < mc; p += kMR) {
+    const std::ptrdiff_t rows = std::min(kMR, mc - p);
+    double* dst = out + p * kc;
+    const double* base = A.p + (i0 + p) * A.rs + k0 * A.cs;
+    std::ptrdiff_t k = 0;
+    if (rows == kMR && A.rs == 1) {
+      for (; k < kc; ++k) {
+        const double* src = base + k * A.cs;
+        _mm256_store_pd(dst + k * kMR, _mm256_xor_pd(_mm256_loadu_pd(src), sign));
+        _mm256_store_pd(dst + k * kMR + 4, _mm256_xor_pd(_mm256_loadu_pd(src + 4), sign));
+      }
+    } else if (rows == kMR && A.cs == 1) {
+      // A transposed view: each row runs along k. Four k at a time, two
+      // 4 x 4 transposes turn eight row pieces into four packed columns.
+      for (; k + 4 <= kc; k += 4) {
+        for (std::ptrdiff_t h = 0; h < 2; ++h) {
+          const double* src = base + 4 * h * A.rs + k;
+          const __m256d x0 = _mm256_loadu_pd(src);
+          const __m256d x1 = _mm256_loadu_pd(src + A.rs);
+          const __m256d x2 = _mm256_loadu_pd(src + 2 * A.rs);
+          const __m256d x3 = _mm256_loadu_pd(src + 3 * A.rs);
+          const __m256d t0 = _mm256_unpacklo_pd(x0, x1);
+          const __m256d t1 = _mm256_unpackhi_pd(x0, x1);
+          const __m256d t2 = _mm256_unpacklo_pd(x2, x3);
+          const __m256d t3 = _mm256_unpackhi_pd(x2, x3);
+          double* d = dst + k * kMR + 4 * h;
+          _mm256_store_pd(d, _mm256_xor_pd(_mm256_permute2f128_pd(t0, t2, 0x20), sign));
+          _mm256_store_pd(d + kMR, _mm256_xor_pd(_mm256_permute2f128_pd(t1, t3, 0x20), sign));
+          _mm256_store_pd(d + 2 * kMR, _mm256_xor_pd(_mm256_permute2f128_pd(t0, t2, 0x31), sign));
+          _mm256_store_pd(d + 3 * kMR, _mm256_xor_pd(_mm256_permute2f128_pd(t1, t3, 0x31), sign));
+        }
+      }
+    }
+    // The rest (other strides, the last k, an edge panel) element by element.
+    for (; k < kc; ++k)
+      for (std::ptrdiff_t i = 0; i < kMR; ++i) {
+        const double v = i < rows ? base[i * A.rs + k * A.cs] : 0.0;
+        dst[k * kMR + i] = negate && i < rows ? -v : v;
+      }
+  }
+}
+
+void PackBAvx2(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t kc,
+               std::ptrdiff_t nc, double* out) {
+  for (std::ptrdiff_t q = 0; q < nc; q += kNR) {
+    const std::ptrdiff_t cols = std::min(kNR, nc - q);
+    double* dst = out + q * kc * kAvx2BWidth;
+    const double* src = B.p + k0 * B.rs + (j0 + q) * B.cs;
+    if (cols == kNR) {
+      for (std::ptrdiff_t k = 0; k < kc; ++k, src += B.rs, dst += kNR * kAvx2BWidth) {
+        _mm256_store_pd(dst, _mm256_broadcast_sd(src));
+        _mm256_store_pd(dst + 4, _mm256_broadcast_sd(src + B.cs));
+        _mm256_store_pd(dst + 8, _mm256_broadcast_sd(src + 2 * B.cs));
+        _mm256_store_pd(dst + 12, _mm256_broadcast_sd(src + 3 * B.cs));
+        _mm256_store_pd(dst + 16, _mm256_broadcast_sd(src + 4 * B.cs));
+        _mm256_store_pd(dst + 20, _mm256_broadcast_sd(src + 5 * B.cs));
+      }
+    } else {
+      for (std::ptrdiff_t k = 0; k < kc; ++k, src += B.rs, dst += kNR * kAvx2BWidth)
+        for (std::ptrdiff_t j = 0; j < kNR; ++j)
+          _mm256_store_pd(dst + j * kAvx2BWidth,
+                          j < cols ? _mm256_broadcast_sd(src + j * B.cs) : _mm256_setzero_pd());
+    }
+  }
+}
+
+namespace {
+
+// Lanes of the first rows of a 4-row vector: all-ones in lanes < rows.
+inline __m256i RowMask(std::ptrdiff_t rows) {
+  return _mm256_cmpgt_epi64(_mm256_set1_epi64x(rows), _mm256_setr_epi64x(0, 1, 2, 3));
+}
+
+// The edge tiles: the first Cols columns (1..6) of the 8 x 6 tile and its
+// first mr rows (1..8), read and written in place with masked loads and
+// stores (rows past mr are neither read nor written; their lanes work on
+// the zero padding of the packed A panel). With mr <= 4 only the first
+// 4-row half is computed. The same sequence of operations per element as
+// the full kernel.
+template <int Cols, bool Two>
+void EdgeKernel(std::ptrdiff_t kc, const double* a, const double* b, double* c, std::ptrdiff_t ldc,
+                bool FromZero, std::ptrdiff_t mr) {
+  const __m256i m0 = RowMask(mr);
+  const __m256i m1 = RowMask(mr - 4);
+  __m256d r0[6];
+  __m256d r1[6];
+  for (int j = 0; j < Cols; ++j) {
+    r0[j] = FromZero ? _mm256_setzero_pd() : _mm256_maskload_pd(c + j * ldc, m0);
+    if constexpr (Two)
+      r1[j] = FromZero ? _mm256_setzero_pd() : _mm256_maskload_pd(c + j * ldc + 4, m1);
+  }
+  for (std::ptrdiff_t k = 0; k < kc; ++k) {
+    __m256d a0 = _mm256_load_pd(a);
+    InRegister(a0);
+    if constexpr (Two) {
+      __m256d a1 = _mm256_load_pd(a + 4);
+      InRegister(a1);
+#pragma GCC unroll 6
+      for (int j = 0; j < Cols; ++j) {
+        r0[j] = _mm256_add_pd(r0[j], _mm256_mul_pd(a0, _mm256_load_pd(b + 4 * j)));
+        r1[j] = _mm256_add_pd(r1[j], _mm256_mul_pd(a1, _mm256_load_pd(b + 4 * j)));
+      }
+    } else {
+#pragma GCC unroll 6
+      for (int j = 0; j < Cols; ++j)
+        r0[j] = _mm256_add_pd(r0[j], _mm256_mul_pd(a0, _mm256_load_pd(b + 4 * j)));
+    }
+    a += kMR;
+    b += kNR * kAvx2BWidth;
+  }
+  for (int j = 0; j < Cols; ++j) {
+    _mm256_maskstore_pd(c + j * ldc, m0, r0[j]);
+    if constexpr (Two) _mm256_maskstore_pd(c + j * ldc + 4, m1, r1[j]);
+  }
+}
+
+template <bool Two>
+void EdgeKernelCols(std::ptrdiff_t kc, const double* a, const double* b, double* c,
+                    std::ptrdiff_t ldc, bool FromZero, std::ptrdiff_t mr, std::ptrdiff_t nr) {
+  switch (nr) {
+    case 1:
+      EdgeKernel<1, Two>(kc, a, b, c, ldc, FromZero, mr);
+      break;
+    case 2:
+      EdgeKernel<2, Two>(kc, a, b, c, ldc, FromZero, mr);
+      break;
+    case 3:
+      EdgeKernel<3, Two>(kc, a, b, c, ldc, FromZero, mr);
+      break;
+    case 4:
+      EdgeKernel<4, Two>(kc, a, b, c, ldc, FromZero, mr);
+      break;
+    case 5:
+      EdgeKernel<5, Two>(kc, a, b, c, ldc, FromZero, mr);
+      break;
+    default:
+      EdgeKernel<6, Two>(kc, a, b, c, ldc, FromZero, mr);
+      break;
+  }
+}
+
+}  // namespace
+
+void EdgeKernelAvx2(std::ptrdiff_t kc, const double* a, const double* b, double* c,
+                    std::ptrdiff_t ldc, bool FromZero, std::ptrdiff_t mr, std::ptrdiff_t nr) {
+  if (mr > 4)
+    EdgeKernelCols<true>(kc, a, b, c, ldc, FromZero, mr, nr);
+  else
+    EdgeKernelCols<false>(kc, a, b, c, ldc, FromZero, mr, nr);
 }
 
 // 32 right-hand sides in eight registers: eight independent subtraction

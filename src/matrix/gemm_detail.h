@@ -57,27 +57,84 @@ inline constexpr std::ptrdiff_t kRowBlock = 32;
 void RowUpdate(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const double* X, double* acc);
 
 /// Name of the kernel set in use: "avx2" or "generic". The choice is made
-/// once, from the processor; the environment variable
-/// NUMBRA_MATRIX_KERNEL=generic forces the portable kernels (used by the
-/// tests to check both sets on one machine).
+/// once, from the processor; the environment variable NUMBRA_MATRIX_KERNEL
+/// (generic, avx2) forces a set the processor can run (an unknown or
+/// unsupported name leaves the automatic choice).
 NUMBRA_EXPORT const char* KernelName();
+
+/// Switches the kernel set of the products and solves to the one named
+/// ("generic", "avx2"), for tests that compare every set on one machine;
+/// with AlwaysBlocked even the smallest products go through the blocked
+/// driver (instead of the plain loops), so that its edge paths can be
+/// tested on small shapes. Returns false (and changes nothing) when this
+/// build or processor has no such set. Not to be called while a product
+/// is running.
+NUMBRA_EXPORT bool UseKernel(const char* Name, bool AlwaysBlocked = false);
+
+/// Cache blocks of the blocked driver with the kernel set in use: depth kc
+/// of the packed panels, rows mc of the packed A block, columns nc of the
+/// packed B block. Chosen once per set from the processor's L1 and L2
+/// sizes.
+struct GemmBlocks {
+  std::ptrdiff_t kc;
+  std::ptrdiff_t mc;
+  std::ptrdiff_t nc;
+};
+NUMBRA_EXPORT GemmBlocks KernelBlocks();
 
 // Kernel entry points of one instruction set (gemm_avx2.cpp, gemm.cpp).
 // A micro-kernel adds kc terms onto the MR x NR tile at c; with FromZero
 // the tile starts from 0.0 in registers instead of being loaded from c.
+// a is a packed A panel (MR values per k); b a packed B panel in the
+// layout of the set's PackB (NR values per k, each repeated as often as
+// the set's B width asks).
 using MicroKernelFn = void (*)(std::ptrdiff_t kc, const double* a, const double* b, double* c,
                                std::ptrdiff_t ldc, bool FromZero);
+/// A micro-kernel for the edge tiles: only rows 0..mr-1 and columns
+/// 0..nr-1 of the tile at c are read and written (nullptr: the driver
+/// works on a full tile in a buffer instead).
+using EdgeKernelFn = void (*)(std::ptrdiff_t kc, const double* a, const double* b, double* c,
+                              std::ptrdiff_t ldc, bool FromZero, std::ptrdiff_t mr,
+                              std::ptrdiff_t nr);
 using RowUpdateFn = void (*)(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const double* X,
                              double* acc);
+/// Packs rows i0..i0+mc-1, columns k0..k0+kc-1 of A (negated with negate)
+/// into panels of MR rows (the set's tile height): panel p, at
+/// out + p * MR * kc, holds for each k the MR values
+/// A(i0 + p*MR + 0..MR-1, k0 + k); rows past mc are zero.
+using PackAFn = void (*)(ConstView A, std::ptrdiff_t i0, std::ptrdiff_t k0, std::ptrdiff_t mc,
+                         std::ptrdiff_t kc, bool negate, double* out);
+/// Packs rows k0..k0+kc-1, columns j0..j0+nc-1 of B into panels of NR
+/// columns (the set's tile width): panel q, at out + q * NR * kc * width,
+/// holds for each k the NR values B(k0 + k, j0 + q*NR + 0..NR-1), each
+/// written width times in a row; columns past nc are zero.
+using PackBFn = void (*)(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t kc,
+                         std::ptrdiff_t nc, double* out);
 
-/// Register tile of the micro-kernel: MR rows by NR columns. The packed A
-/// panel holds MR values per k, the packed B panel NR values per k.
+/// Register tile of the micro-kernels (portable and AVX2): MR rows by NR
+/// columns. The packed A panel holds MR values per k, the packed B panel NR
+/// values per k. (The driver takes the tile from the kernel set, so that a
+/// set may use another one.)
 inline constexpr std::ptrdiff_t kMR = 8;
 inline constexpr std::ptrdiff_t kNR = 6;
 
 #if defined(NUMBRA_MATRIX_HAVE_AVX2)
+/// Copies of each B value in the packed B panels of the AVX2 kernel: the
+/// values are stored already broadcast to a full register, so that the
+/// kernel multiplies straight from memory and needs no shuffle unit (on
+/// processors with separate multiply and add pipes the broadcasts would
+/// otherwise compete with the adds).
+inline constexpr std::ptrdiff_t kAvx2BWidth = 4;
 void MicroKernelAvx2(std::ptrdiff_t kc, const double* a, const double* b, double* c,
                      std::ptrdiff_t ldc, bool FromZero);
+/// The edge tiles of MicroKernelAvx2: only rows 0..mr-1 (mr in 1..kMR) and
+/// columns 0..nr-1 (nr in 1..kNR) of the tile at c are read and written.
+void EdgeKernelAvx2(std::ptrdiff_t kc, const double* a, const double* b, double* c,
+                    std::ptrdiff_t ldc, bool FromZero, std::ptrdiff_t mr, std::ptrdiff_t nr);
+void PackAAvx2(ConstView A, std::ptrdiff_t i0, std::ptrdiff_t k0, std::ptrdiff_t mc,
+               std::ptrdiff_t kc, bool negate, double* out);
+void PackBAvx2(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t kc,
+               std::ptrdiff_t nc, double* out);
 void RowUpdateAvx2(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const double* X,
                    double* acc);
 #endif

@@ -1,11 +1,14 @@
 // TMatrix products, element-wise and in-place arithmetic, transposition,
 // cross products, differences and the trace.
 #include "ORK_matrix.h"
+#include "matrix/gemm_detail.h"
 #include "matrix_test_util.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <string>
 #include <tuple>
 
 #include <gtest/gtest.h>
@@ -83,55 +86,112 @@ TEST(TMatrixProducts, SmallExactProduct) {
   EXPECT_EQ(c.GetVal(2, 2), 50.0);
 }
 
-// Sizes around the register tile (8 x 6), the cache blocks (kc 256, mc 144)
-// and the small-product cut-off, so that every edge path of the blocked
-// kernel is compared with the plain loops.
-class TMatrixProductsBitExact : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
-
-TEST_P(TMatrixProductsBitExact, AllThreeFormsEqualThePlainLoops) {
-  const auto [m, n, k] = GetParam();
-  for (int op = 0; op < 3; ++op) {
-    TMatrix a;
-    TMatrix b;
+// One product of op(A) (m x k) and op(B) (k x n) with its plain-loop
+// reference; the operands hold values of very different magnitude, so that
+// the order of the terms shows in the rounding.
+struct ProductCase {
+  int op;
+  TMatrix a;
+  TMatrix b;
+  TMatrix want;
+  ProductCase(int op_, int m, int n, int k, uint64_t seed) : op(op_) {
     if (op == 2)
-      FillRandom(a, m, k, 10 + m);
+      FillRandom(a, m, k, seed);
     else
-      FillRandom(a, k, m, 10 + m);
+      FillRandom(a, k, m, seed);
     if (op == 1)
-      FillRandom(b, k, n, 20 + n);
+      FillRandom(b, k, n, seed + 1);
     else
-      FillRandom(b, n, k, 20 + n);
-    // Values of very different magnitude, so that the order of the terms
-    // shows in the rounding.
-    a.SetVal(1, 1, 1e16);
-    b.SetVal(1, 1, -3e-7);
-    TMatrix got;
-    TMatrix want;
-    const bool ok = op == 0   ? a.Multiply(&b, &got)
-                    : op == 1 ? a.MultiplyTransposed(&b, &got)
-                              : a.TransposeAndMultiply(&b, &got);
-    ASSERT_TRUE(ok);
+      FillRandom(b, n, k, seed + 1);
+    if (m > 0 && k > 0) a.SetVal(1, 1, 1e16);
+    if (n > 0 && k > 0) b.SetVal(1, 1, -3e-7);
     Reference(a, b, op, want);
-    EXPECT_TRUE(BitEqual(got, want)) << "op " << op << " m " << m << " n " << n << " k " << k;
-    // Once more into a result that already has the size and holds NaN: the
-    // product is written into its storage, and every element must be
-    // overwritten with the same bits.
-    TMatrix reused;
-    reused.Resize(n, m);
-    reused.Fill(std::numeric_limits<double>::quiet_NaN());
-    ASSERT_TRUE(op == 0   ? a.Multiply(&b, &reused)
-                : op == 1 ? a.MultiplyTransposed(&b, &reused)
-                          : a.TransposeAndMultiply(&b, &reused));
-    EXPECT_TRUE(BitEqual(reused, want)) << "reused, op " << op << " m " << m << " n " << n;
   }
+  bool Run(TMatrix& out) {
+    return op == 0   ? a.Multiply(&b, &out)
+           : op == 1 ? a.MultiplyTransposed(&b, &out)
+                     : a.TransposeAndMultiply(&b, &out);
+  }
+};
+
+// Every kernel set this build has: the ones the processor cannot run are
+// skipped (and named in the test output).
+const char* const kKernelSets[] = {"generic", "avx2"};
+
+// Compares every form of the product of shape {m, n, k} with the plain
+// loops, for every kernel set the processor runs, through the small-product
+// loops and through the blocked driver; once into a fresh result and once
+// into a result of that size holding NaN (written in place, never read).
+void CheckAllKernels(int m, int n, int k) {
+  const std::string before = numbra::detail::KernelName();
+  for (int op = 0; op < 3; ++op) {
+    ProductCase pc(op, m, n, k, static_cast<uint64_t>(10 + m + 100 * n + 10000 * k));
+    for (const char* kernel : kKernelSets)
+      for (const bool blocked : {false, true}) {
+        if (!numbra::detail::UseKernel(kernel, blocked)) {
+          static bool told = false;
+          if (!told) std::printf("kernel set %s not run: not available here\n", kernel);
+          told = true;
+          continue;
+        }
+        TMatrix got;
+        ASSERT_TRUE(pc.Run(got));
+        EXPECT_TRUE(BitEqual(got, pc.want)) << kernel << (blocked ? " blocked" : "") << ", op "
+                                            << op << " m " << m << " n " << n << " k " << k;
+        TMatrix reused;
+        reused.Resize(n, m);
+        reused.Fill(std::numeric_limits<double>::quiet_NaN());
+        ASSERT_TRUE(pc.Run(reused));
+        EXPECT_TRUE(BitEqual(reused, pc.want))
+            << kernel << (blocked ? " blocked" : "") << ", reused, op " << op << " m " << m << " n "
+            << n << " k " << k;
+      }
+  }
+  ASSERT_TRUE(numbra::detail::UseKernel(before.c_str(), false));
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, TMatrixProductsBitExact,
-                         ::testing::Values(std::make_tuple(1, 1, 1), std::make_tuple(7, 5, 3),
-                                           std::make_tuple(8, 6, 40), std::make_tuple(33, 35, 34),
-                                           std::make_tuple(150, 13, 300),
-                                           std::make_tuple(17, 151, 257),
-                                           std::make_tuple(145, 97, 31)));
+// Every shape with m, n and k in 1..17: every edge of the 8 x 6 register
+// tile and of the packing, in every combination.
+TEST(TMatrixProductsBitExact, AllSmallShapesEveryKernel) {
+  for (int m = 1; m <= 17; ++m)
+    for (int n = 1; n <= 17; ++n)
+      for (int k = 1; k <= 17; ++k) {
+        CheckAllKernels(m, n, k);
+        if (::testing::Test::HasFailure()) return;
+      }
+}
+
+// Shapes around the cache blocks of each kernel set (kc, mc, nc, each
+// -1, +0, +1, and past two blocks) and around multiples of the register
+// tile, in combinations that keep the plain-loop reference affordable.
+TEST(TMatrixProductsBitExact, ShapesAroundTheCacheBlocksEveryKernel) {
+  const std::string before = numbra::detail::KernelName();
+  for (const char* kernel : kKernelSets) {
+    if (!numbra::detail::UseKernel(kernel, false)) continue;
+    const numbra::detail::GemmBlocks blk = numbra::detail::KernelBlocks();
+    ASSERT_TRUE(numbra::detail::UseKernel(before.c_str(), false));
+    const int kc = static_cast<int>(blk.kc);
+    const int mc = static_cast<int>(blk.mc);
+    const int nc = static_cast<int>(blk.nc);
+    const std::tuple<int, int, int> shapes[] = {// {m, n, k}
+                                                {mc - 1, 13, kc + 1},
+                                                {mc, 7, kc - 1},
+                                                {mc + 1, 11, kc},
+                                                {2 * mc + 3, 6, 2 * kc + 1},
+                                                {9, nc - 1, kc + 1},
+                                                {17, nc, 5},
+                                                {10, nc + 1, kc - 1},
+                                                {23, 2 * nc + 5, 3},
+                                                {47, 49, 2 * kc - 1},
+                                                {33, 35, 34},
+                                                {150, 13, 300},
+                                                {17, 151, 257},
+                                                {145, 97, 31},
+                                                {mc + 1, nc + 1, 2},
+                                                {8 * 6 + 1, 6 * 8 - 1, kc}};
+    for (const auto& [m, n, k] : shapes) CheckAllKernels(m, n, k);
+  }
+}
 
 // Every sum starts from +0.0, as the plain loop's does: terms that are all
 // -0.0 give +0.0, also in a reused result (which is not read) and in the

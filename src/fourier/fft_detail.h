@@ -33,14 +33,6 @@ struct Tables {
 /// std::bad_alloc.
 void BuildTables(Tables& T, int Log2N);
 
-/// In-place transform of Re/Im (2^T.Log2N values each); the result is in
-/// bit-reversed order. Picks the widest instruction set the processor has.
-void Transform(double* Re, double* Im, const Tables& T) noexcept;
-
-/// Name of the butterfly kernel Transform uses on this processor: "avx2"
-/// (AVX2 with FMA) or "generic" (for benchmarks and diagnostics).
-NUMBRA_EXPORT const char* KernelName() noexcept;
-
 /// Bit reversal of the low Bits bits of I.
 inline uint32_t BitReverse(uint32_t I, int Bits) noexcept {
   I = ((I >> 1) & 0x55555555U) | ((I & 0x55555555U) << 1);
@@ -56,12 +48,41 @@ inline uint32_t BitReverse(uint32_t I, int Bits) noexcept {
 void GatherBitReversed(const double* Re, const double* Im, int Log2N, double ScaleRe,
                        double ScaleIm, double* Out) noexcept;
 
-// The two builds of the butterfly kernels (fft_kernels.inc): baseline
-// instruction set, and AVX2 with FMA. They take raw pointers only, so that no
-// inline library function is compiled with AVX2 instructions.
+// The portable butterflies (fft_kernels.inc built in fft_generic.cpp).
 void TransformGeneric(double* Re, double* Im, int Log2N, const double* Tw,
                       const std::size_t* Offset) noexcept;
-void TransformAvx2(double* Re, double* Im, int Log2N, const double* Tw,
-                   const std::size_t* Offset) noexcept;
+
+/// Levels (block length 2^l) up to this one keep w^k, w^2k and w^3k in the
+/// table of the AVX2 transform; larger ones keep w^k alone.
+inline constexpr int kFullTwiddleLog2 = 16;
+
+// The AVX2 + FMA transform (fft_avx2.cpp) for 2^5 <= N: interleaved Data in
+// and out, Work of 2N doubles, twiddles Tw with the level offsets Offset.
+void ExecuteAvx2(double* Data, int Log2N, const double* Tw, const std::size_t* Offset, double* Work,
+                 bool Inverse) noexcept;
+
+/// Everything a transform of one length needs, built once per length.
+struct Plan {
+  int Log2N = -1;
+  bool Avx2 = false;         ///< built for the AVX2 transform
+  Tables Radix;              ///< twiddles of the portable transform
+  std::vector<double> Work;  ///< 2N doubles of split work area
+};
+
+/// Builds P for length 2^Log2N (0 <= Log2N <= 23) and the kernel set in use.
+/// May throw std::bad_alloc (P is then empty, Log2N = -1).
+void BuildPlan(Plan& P, int Log2N);
+
+/// The transform of the N = 2^P.Log2N interleaved complex values at Data in
+/// place: X[k] = sum_j x[j] exp(+2 pi i jk / N) unscaled, or with Inverse
+/// the negative exponent and every value divided by N. Natural order.
+void Execute(Plan& P, double* Data, bool Inverse) noexcept;
+
+/// Name of the kernel set in use: "avx2" (AVX2 with FMA) or "generic". The
+/// choice is made once, from the processor; the environment variable
+/// NUMBRA_FFT_KERNEL=generic forces the portable kernels (=avx2 asks for the
+/// AVX2 ones, taken only when the processor has them). Used by the tests to
+/// check every set on one machine, and printed by the benchmarks.
+NUMBRA_EXPORT const char* KernelName() noexcept;
 
 }  // namespace numbra::detail::fft

@@ -74,64 +74,83 @@ inline std::size_t Rev4(std::size_t G, int Digits) {
   return r;
 }
 
-template <int Lg>
-inline void DftLeaf(C* x) {
-  if constexpr (Lg == 3)
-    Dft8(x);
-  else
-    Dft16(x);
-}
-template <int Lg>
-constexpr int LeafOut(int k) {
-  if constexpr (Lg == 3)
-    return k;
-  else
-    return Dft16Out(k);
+inline void LoadColumns(const double* p, C& x, V neg, bool conj) {
+  const V a = _mm256_loadu_pd(p);
+  const V b = _mm256_loadu_pd(p + 4);
+  // The lanes hold the columns 4g + 0, 2, 1, 3 (no cross-lane move).
+  x.r = _mm256_unpacklo_pd(a, b);
+  x.i = _mm256_unpackhi_pd(a, b);
+  if (conj) x.i = _mm256_xor_pd(x.i, neg);
 }
 
-// Step 1 over all S columns (S a power of 4, at least 4).
-template <int Lg, bool Conj>
-void LeafPass(const double* in, double* wr, double* wi, std::size_t S, int Digits) {
+// Transposes the four vectors v[0..3] (lanes = columns 0, 2, 1, 3) and
+// stores them at offset At of the four column blocks.
+inline void StoreRows(C v0, C v1, C v2, C v3, double* const* r, double* const* i, std::size_t At) {
+  Transpose4(v0.r, v1.r, v2.r, v3.r);
+  Transpose4(v0.i, v1.i, v2.i, v3.i);
+  _mm256_storeu_pd(r[0] + At, v0.r);
+  _mm256_storeu_pd(r[1] + At, v1.r);
+  _mm256_storeu_pd(r[2] + At, v2.r);
+  _mm256_storeu_pd(r[3] + At, v3.r);
+  _mm256_storeu_pd(i[0] + At, v0.i);
+  _mm256_storeu_pd(i[1] + At, v1.i);
+  _mm256_storeu_pd(i[2] + At, v2.i);
+  _mm256_storeu_pd(i[3] + At, v3.i);
+}
+
+// Half H of the length-16 radix-2 step: X[k] = E[k] + w^k O[k] and X[k + 8] =
+// E[k] - w^k O[k] for k = 4H .. 4H + 3, w = exp(+2 pi i / 16), stored as
+// rows 4H and 4H + 8.
+template <int H>
+inline void Combine16(const C* e, const C* o, double* const* r, double* const* i) {
+  const C t0 = Rot16<4 * H>(o[4 * H]);
+  const C t1 = Rot16<4 * H + 1>(o[4 * H + 1]);
+  const C t2 = Rot16<4 * H + 2>(o[4 * H + 2]);
+  const C t3 = Rot16<4 * H + 3>(o[4 * H + 3]);
+  const C* ee = e + 4 * H;
+  StoreRows(ee[0] + t0, ee[1] + t1, ee[2] + t2, ee[3] + t3, r, i, 4 * H);
+  StoreRows(ee[0] - t0, ee[1] - t1, ee[2] - t2, ee[3] - t3, r, i, 4 * H + 8);
+}
+
+// Step 1 for the column groups g = rev(h), H0 <= h < H1, of the S columns
+// (S a power of 4, at least 4): group g writes block h of each quarter of
+// the work area, so that a run of h completes four sub-blocks (Seq: the
+// groups in order, block rev(g)). Length 16 is split into the DFTs of the
+// even and the odd rows and a radix-2 step, so that only half of the values
+// are live in registers at a time.
+template <int Lg, bool Conj, bool Seq>
+void LeafPass(const double* in, double* wr, double* wi, std::size_t S, int Digits, std::size_t H0,
+              std::size_t H1) {
   constexpr int L = 1 << Lg;
   const std::size_t quarter = S / 4;
   const V neg = Bc(-0.0);
-  for (std::size_t g = 0; g < quarter; ++g) {
-    C x[L];
+  const std::size_t row = 2 * S;
+  for (std::size_t h = H0; h < H1; ++h) {
+    const std::size_t g = Seq ? h : Rev4(h, Digits - 1);
     const double* p = in + 8 * g;
-    for (int j = 0; j < L; ++j) {
-      const V a = _mm256_loadu_pd(p + 2 * S * static_cast<std::size_t>(j));
-      const V b = _mm256_loadu_pd(p + 2 * S * static_cast<std::size_t>(j) + 4);
-      // The lanes hold the columns 4g + 0, 2, 1, 3 (no cross-lane move).
-      x[j].r = _mm256_unpacklo_pd(a, b);
-      x[j].i = _mm256_unpackhi_pd(a, b);
-      if constexpr (Conj) x[j].i = _mm256_xor_pd(x[j].i, neg);
-    }
-    DftLeaf<Lg>(x);
-    // Column 4g + t goes to block t S/4 + rev(g); lane order 0, 2, 1, 3.
-    const std::size_t base = Rev4(g, Digits - 1) * L;
-    double* r0 = wr + base;
-    double* r1 = wr + base + 2 * quarter * L;
-    double* r2 = wr + base + 1 * quarter * L;
-    double* r3 = wr + base + 3 * quarter * L;
-    double* i0 = wi + base;
-    double* i1 = wi + base + 2 * quarter * L;
-    double* i2 = wi + base + 1 * quarter * L;
-    double* i3 = wi + base + 3 * quarter * L;
-    for (int a = 0; a < L / 4; ++a) {
-      C v0 = x[LeafOut<Lg>(4 * a)];
-      C v1 = x[LeafOut<Lg>(4 * a + 1)];
-      C v2 = x[LeafOut<Lg>(4 * a + 2)];
-      C v3 = x[LeafOut<Lg>(4 * a + 3)];
-      Transpose4(v0.r, v1.r, v2.r, v3.r);
-      Transpose4(v0.i, v1.i, v2.i, v3.i);
-      _mm256_storeu_pd(r0 + 4 * a, v0.r);
-      _mm256_storeu_pd(r1 + 4 * a, v1.r);
-      _mm256_storeu_pd(r2 + 4 * a, v2.r);
-      _mm256_storeu_pd(r3 + 4 * a, v3.r);
-      _mm256_storeu_pd(i0 + 4 * a, v0.i);
-      _mm256_storeu_pd(i1 + 4 * a, v1.i);
-      _mm256_storeu_pd(i2 + 4 * a, v2.i);
-      _mm256_storeu_pd(i3 + 4 * a, v3.i);
+    // Column 4g + t goes to block t S/4 + h; lane order 0, 2, 1, 3.
+    const std::size_t base = (Seq ? Rev4(h, Digits - 1) : h) * L;
+    double* const r[4] = {wr + base, wr + base + 2 * quarter * L, wr + base + quarter * L,
+                          wr + base + 3 * quarter * L};
+    double* const i[4] = {wi + base, wi + base + 2 * quarter * L, wi + base + quarter * L,
+                          wi + base + 3 * quarter * L};
+    if constexpr (Lg == 3) {
+      C x[8];
+      for (int j = 0; j < 8; ++j)
+        LoadColumns(p + row * static_cast<std::size_t>(j), x[j], neg, Conj);
+      Dft8(x);
+      StoreRows(x[0], x[1], x[2], x[3], r, i, 0);
+      StoreRows(x[4], x[5], x[6], x[7], r, i, 4);
+    } else {
+      C e[8], o[8];
+      for (int j = 0; j < 8; ++j)
+        LoadColumns(p + row * static_cast<std::size_t>(2 * j), e[j], neg, Conj);
+      Dft8(e);
+      for (int j = 0; j < 8; ++j)
+        LoadColumns(p + row * static_cast<std::size_t>(2 * j + 1), o[j], neg, Conj);
+      Dft8(o);
+      Combine16<0>(e, o, r, i);
+      Combine16<1>(e, o, r, i);
     }
   }
 }
@@ -207,12 +226,16 @@ void TopPass(const double* wr, const double* wi, std::size_t M, const double* tw
 }
 
 // Blocks up to this length (complex values) have their remaining passes
-// run level by level: 2^12 values are 64 KiB in split form.
-constexpr int kBreadthLog2 = 12;
+// run level by level: 2^10 values are 16 KiB in split form and stay in the
+// first-level cache.
+constexpr int kBreadthLog2 = 10;
+// The leaf pass runs in chunks that complete four blocks of this length at
+// a time (2^8 values each, 16 KiB in all), whose passes then run at once.
+constexpr int kChunkLog2 = 8;
 
-void PassLevel(double* wr, double* wi, std::size_t n, int l, const double* tw) {
+void PassLevel(double* wr, double* wi, std::size_t n, int l, const double* tw, int Full) {
   const std::size_t len = std::size_t{1} << l;
-  const bool full = l <= numbra::detail::fft::kFullTwiddleLog2;
+  const bool full = l <= Full;
   for (std::size_t b = 0; b < n; b += len) {
     if (full)
       Radix4Pass<true>(wr + b, wi + b, len / 4, tw);
@@ -221,50 +244,90 @@ void PassLevel(double* wr, double* wi, std::size_t n, int l, const double* tw) {
   }
 }
 
-// All passes of levels Lg + 2 .. l on the block of length 2^l at wr/wi.
-void Combine(double* wr, double* wi, int l, int Lg, const double* tw, const std::size_t* offset) {
+// The passes of levels Lo, Lo + 2, .., l on the block of length 2^l at
+// wr/wi, depth first. Levels up to Full have the full twiddle tables.
+void Combine(double* wr, double* wi, int l, int Lo, const double* tw, const std::size_t* offset,
+             int Full) {
+  if (l < Lo) return;
   if (l <= kBreadthLog2) {
     const std::size_t n = std::size_t{1} << l;
-    for (int ll = Lg + 2; ll <= l; ll += 2) PassLevel(wr, wi, n, ll, tw + offset[ll]);
+    for (int ll = Lo; ll <= l; ll += 2) PassLevel(wr, wi, n, ll, tw + offset[ll], Full);
     return;
   }
   const std::size_t quarter = std::size_t{1} << (l - 2);
-  for (int j = 0; j < 4; ++j) Combine(wr + j * quarter, wi + j * quarter, l - 2, Lg, tw, offset);
-  PassLevel(wr, wi, std::size_t{1} << l, l, tw + offset[l]);
+  for (int j = 0; j < 4; ++j)
+    Combine(wr + j * quarter, wi + j * quarter, l - 2, Lo, tw, offset, Full);
+  PassLevel(wr, wi, std::size_t{1} << l, l, tw + offset[l], Full);
 }
 
-template <int Lg>
-void Run(double* data, int log2n, const double* tw, const std::size_t* offset, double* work,
-         bool inverse) {
+// Blocks up to this length are finished while the leaf pass produces them
+// (four at a time, one per quarter: 2^12 values are 64 KiB each).
+constexpr int kInlineLog2 = 8;
+// From this length on the leaf pass reads the columns in order instead
+// (block order in the work area scattered): beyond the caches, reading the
+// caller's array in sequence matters more.
+constexpr int kSeqLog2 = 19;
+
+template <int Lg, bool Inverse>
+void LeafChunks(const double* data, double* wr, double* wi, std::size_t S, int digits, int cl,
+                int il, const double* tw, const std::size_t* offset, int Full) {
+  const std::size_t quarter = S << (Lg - 2);
+  const std::size_t chunk = std::size_t{1} << (cl - Lg);  // leaf groups per chunk
+  const std::size_t leaf = std::size_t{1} << Lg;
+  std::size_t done = 0;
+  for (std::size_t h = 0; h < S / 4; h += chunk) {
+    LeafPass<Lg, Inverse, false>(data, wr, wi, S, digits, h, h + chunk);
+    for (int j = 0; j < 4; ++j) {
+      const std::size_t at = j * quarter + h * leaf;
+      Combine(wr + at, wi + at, cl, Lg + 2, tw, offset, Full);
+    }
+    ++done;
+    for (int ll = cl + 2; ll <= il; ll += 2) {
+      const std::size_t per = std::size_t{1} << (ll - cl);  // chunks per block
+      if (done % per != 0) break;
+      const std::size_t len = std::size_t{1} << ll;
+      const std::size_t start = (h + chunk) * leaf - len;
+      for (int j = 0; j < 4; ++j) {
+        const std::size_t at = j * quarter + start;
+        PassLevel(wr + at, wi + at, len, ll, tw + offset[ll], Full);
+      }
+    }
+  }
+}
+
+template <int Lg, bool Inverse>
+void Run(double* data, int log2n, const double* tw, const std::size_t* offset, double* work) {
   const std::size_t n = std::size_t{1} << log2n;
   const std::size_t S = n >> Lg;
   const int digits = (log2n - Lg) / 2;
   double* wr = work;
   double* wi = work + n;
-  if (inverse)
-    LeafPass<Lg, true>(data, wr, wi, S, digits);
-  else
-    LeafPass<Lg, false>(data, wr, wi, S, digits);
   const std::size_t quarter = n / 4;
-  if (log2n - 2 > Lg)
-    for (int j = 0; j < 4; ++j)
-      Combine(wr + j * quarter, wi + j * quarter, log2n - 2, Lg, tw, offset);
-  const double* t = tw + offset[log2n];
-  const bool full = log2n <= numbra::detail::fft::kFullTwiddleLog2;
+  const int full = numbra::detail::fft::FullTwiddleLevels(log2n);
+  // Blocks of 2^cl in each quarter are finished while the leaf pass fills
+  // them; cl has the parity of the levels, Lg <= cl <= log2n - 2. Larger
+  // blocks up to 2^il get their pass as soon as their last chunk is done.
+  int cl = log2n - 2;
+  while (cl > kChunkLog2 || ((cl - Lg) & 1) != 0) --cl;
+  int il = log2n - 2;
+  while (il > kInlineLog2 || ((il - Lg) & 1) != 0) --il;
+  if (il < cl) il = cl;
+  if (log2n >= kSeqLog2) {
+    LeafPass<Lg, Inverse, true>(data, wr, wi, S, digits, 0, S / 4);
+    il = Lg;
+  } else {
+    LeafChunks<Lg, Inverse>(data, wr, wi, S, digits, cl, il, tw, offset, full);
+  }
   // The inverse is the conjugate of the forward transform of the conjugate,
   // divided by N = 2^log2n (an exact power of two).
   const double s = 1.0 / static_cast<double>(n);
-  if (!inverse) {
-    if (full)
-      TopPass<true, false>(wr, wi, quarter, t, data, 1.0, 1.0);
-    else
-      TopPass<false, false>(wr, wi, quarter, t, data, 1.0, 1.0);
-  } else {
-    if (full)
-      TopPass<true, true>(wr, wi, quarter, t, data, s, -s);
-    else
-      TopPass<false, true>(wr, wi, quarter, t, data, s, -s);
-  }
+  for (int j = 0; j < 4; ++j)
+    Combine(wr + j * quarter, wi + j * quarter, log2n - 2, il + 2, tw, offset, full);
+  const double* t = tw + offset[log2n];
+  if (log2n <= full)
+    TopPass<true, Inverse>(wr, wi, quarter, t, data, s, -s);
+  else
+    TopPass<false, Inverse>(wr, wi, quarter, t, data, s, -s);
 }
 
 }  // namespace
@@ -273,10 +336,17 @@ namespace numbra::detail::fft {
 
 void ExecuteAvx2(double* Data, int Log2N, const double* Tw, const std::size_t* Offset, double* Work,
                  bool Inverse) noexcept {
-  if ((Log2N & 1) == 0)
-    Run<4>(Data, Log2N, Tw, Offset, Work, Inverse);
-  else
-    Run<3>(Data, Log2N, Tw, Offset, Work, Inverse);
+  if ((Log2N & 1) == 0) {
+    if (Inverse)
+      Run<4, true>(Data, Log2N, Tw, Offset, Work);
+    else
+      Run<4, false>(Data, Log2N, Tw, Offset, Work);
+  } else {
+    if (Inverse)
+      Run<3, true>(Data, Log2N, Tw, Offset, Work);
+    else
+      Run<3, false>(Data, Log2N, Tw, Offset, Work);
+  }
 }
 
 }  // namespace numbra::detail::fft

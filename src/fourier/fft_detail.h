@@ -52,9 +52,11 @@ void GatherBitReversed(const double* Re, const double* Im, int Log2N, double Sca
 void TransformGeneric(double* Re, double* Im, int Log2N, const double* Tw,
                       const std::size_t* Offset) noexcept;
 
-/// Levels (block length 2^l) up to this one keep w^k, w^2k and w^3k in the
-/// table of the AVX2 transform; larger ones keep w^k alone.
-inline constexpr int kFullTwiddleLog2 = 16;
+/// In the AVX2 transform of length 2^Log2N, levels (block length 2^l) up to
+/// this one keep w^k, w^2k and w^3k in their table, larger ones w^k alone
+/// (the other two are formed where they are used): all levels while the
+/// tables stay in the second-level cache, else those up to 2^10.
+constexpr int FullTwiddleLevels(int Log2N) noexcept { return Log2N <= 13 ? Log2N : 10; }
 
 // The AVX2 + FMA transform (fft_avx2.cpp) for 2^5 <= N: interleaved Data in
 // and out, Work of 2N doubles, twiddles Tw with the level offsets Offset.

@@ -166,7 +166,7 @@ namespace {
 // Twiddles of the AVX2 transform (layout in fft_avx2.cpp): for each level
 // l = Lg + 2, Lg + 4, .., Log2N (Lg = 4 for even Log2N, else 3), with
 // M = 2^l / 4, groups of four k = 4q .. 4q + 3, each group the real parts
-// and the imaginary parts of w^k, then (l <= kFullTwiddleLog2) of w^2k and
+// and the imaginary parts of w^k, then (l <= FullTwiddleLevels(Log2N)) of w^2k and
 // w^3k, w = exp(+2 pi i / 2^l).
 void BuildAvx2Tables(Tables& T, int Log2N) {
   T.Log2N = -1;
@@ -177,7 +177,7 @@ void BuildAvx2Tables(Tables& T, int Log2N) {
   for (int l = lg + 2; l <= Log2N; l += 2) {
     T.Offset[static_cast<std::size_t>(l)] = total;
     const std::size_t m = (std::size_t{1} << l) / 4;
-    total += (l <= kFullTwiddleLog2 ? 6 : 2) * m;
+    total += (l <= FullTwiddleLevels(Log2N) ? 6 : 2) * m;
   }
   T.Values.assign(total, 0.0);
   const std::size_t n = std::size_t{1} << Log2N;
@@ -185,7 +185,7 @@ void BuildAvx2Tables(Tables& T, int Log2N) {
   for (int l = lg + 2; l <= Log2N; l += 2) {
     const std::size_t m = (std::size_t{1} << l) / 4;
     const std::size_t stride = n >> l;
-    const int powers = l <= kFullTwiddleLog2 ? 3 : 1;
+    const int powers = l <= FullTwiddleLevels(Log2N) ? 3 : 1;
     double* t = T.Values.data() + T.Offset[static_cast<std::size_t>(l)];
     for (std::size_t q = 0; q < m / 4; ++q)
       for (int p = 1; p <= powers; ++p)

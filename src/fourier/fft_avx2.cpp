@@ -118,7 +118,11 @@ inline void Combine16(const C* e, const C* o, double* const* r, double* const* i
 // groups in order, block rev(g)). Length 16 is split into the DFTs of the
 // even and the odd rows and a radix-2 step, so that only half of the values
 // are live in registers at a time.
-template <int Lg, bool Conj, bool Seq>
+//
+// With R8 (Lg = 4, a radix-8 level above the leaves), column 4g + t has the
+// base-4 digits t, d1, .., d(D-1) and then a base-8 digit e: g = d + 4^(D-1)
+// e, and its block is rev(d) 8 + e in quarter t.
+template <int Lg, bool Conj, bool Seq, bool R8>
 void LeafPass(const double* in, double* wr, double* wi, std::size_t S, int Digits, std::size_t H0,
               std::size_t H1) {
   constexpr int L = 1 << Lg;
@@ -126,10 +130,24 @@ void LeafPass(const double* in, double* wr, double* wi, std::size_t S, int Digit
   const V neg = Bc(-0.0);
   const std::size_t row = 2 * S;
   for (std::size_t h = H0; h < H1; ++h) {
-    const std::size_t g = Seq ? h : Rev4(h, Digits - 1);
+    std::size_t g = 0;
+    std::size_t block = 0;
+    if constexpr (R8) {
+      const int shift = 2 * (Digits - 1);
+      if constexpr (Seq) {
+        g = h;
+        block = Rev4(h & ((std::size_t{1} << shift) - 1), Digits - 1) * 8 + (h >> shift);
+      } else {
+        g = Rev4(h >> 3, Digits - 1) + ((h & 7) << shift);
+        block = h;
+      }
+    } else {
+      g = Seq ? h : Rev4(h, Digits - 1);
+      block = Seq ? Rev4(h, Digits - 1) : h;
+    }
     const double* p = in + 8 * g;
-    // Column 4g + t goes to block t S/4 + h; lane order 0, 2, 1, 3.
-    const std::size_t base = (Seq ? Rev4(h, Digits - 1) : h) * L;
+    // Column 4g + t goes to block t S/4 + block; lane order 0, 2, 1, 3.
+    const std::size_t base = block * L;
     double* const r[4] = {wr + base, wr + base + 2 * quarter * L, wr + base + quarter * L,
                           wr + base + 3 * quarter * L};
     double* const i[4] = {wi + base, wi + base + 2 * quarter * L, wi + base + quarter * L,
@@ -187,6 +205,22 @@ void Radix4Pass(double* wr, double* wi, std::size_t M, const double* tw) {
     StoreSplit(wr + M + k, wi + M + k, y1);
     StoreSplit(wr + 2 * M + k, wi + 2 * M + k, y2);
     StoreSplit(wr + 3 * M + k, wi + 3 * M + k, y3);
+  }
+}
+
+// The radix-8 level above the leaves of 16: on a block of 128, y_r[k] times
+// w^(rk), w = exp(+2 pi i / 128), then a DFT of length 8 across the eight
+// blocks, for four k at a time. Tw: the powers 1..7 per group of four k.
+void Radix8Pass(double* wr, double* wi, const double* tw) {
+  for (std::size_t k = 0; k < 16; k += 4, tw += 56) {
+    C y[8];
+    y[0] = LoadSplit(wr + k, wi + k);
+    for (std::size_t r = 1; r < 8; ++r) {
+      const C w = {_mm256_loadu_pd(tw + 8 * (r - 1)), _mm256_loadu_pd(tw + 8 * (r - 1) + 4)};
+      y[r] = Mul(LoadSplit(wr + 16 * r + k, wi + 16 * r + k), w);
+    }
+    Dft8(y);
+    for (std::size_t r = 0; r < 8; ++r) StoreSplit(wr + 16 * r + k, wi + 16 * r + k, y[r]);
   }
 }
 
@@ -268,7 +302,7 @@ constexpr int kInlineLog2 = 8;
 // caller's array in sequence matters more.
 constexpr int kSeqLog2 = 19;
 
-template <int Lg, bool Inverse>
+template <int Lg, bool Inverse, bool R8>
 void LeafChunks(const double* data, double* wr, double* wi, std::size_t S, int digits, int cl,
                 int il, const double* tw, const std::size_t* offset, int Full) {
   const std::size_t quarter = S << (Lg - 2);
@@ -276,10 +310,13 @@ void LeafChunks(const double* data, double* wr, double* wi, std::size_t S, int d
   const std::size_t leaf = std::size_t{1} << Lg;
   std::size_t done = 0;
   for (std::size_t h = 0; h < S / 4; h += chunk) {
-    LeafPass<Lg, Inverse, false>(data, wr, wi, S, digits, h, h + chunk);
+    LeafPass<Lg, Inverse, false, R8>(data, wr, wi, S, digits, h, h + chunk);
     for (int j = 0; j < 4; ++j) {
       const std::size_t at = j * quarter + h * leaf;
-      Combine(wr + at, wi + at, cl, Lg + 2, tw, offset, Full);
+      if constexpr (R8)
+        Radix8Pass(wr + at, wi + at, tw);  // cl = 7: one block of 128
+      else
+        Combine(wr + at, wi + at, cl, Lg + 2, tw, offset, Full);
     }
     ++done;
     for (int ll = cl + 2; ll <= il; ll += 2) {
@@ -295,11 +332,12 @@ void LeafChunks(const double* data, double* wr, double* wi, std::size_t S, int d
   }
 }
 
-template <int Lg, bool Inverse>
+template <int Lg, bool Inverse, bool R8>
 void Run(double* data, int log2n, const double* tw, const std::size_t* offset, double* work) {
   const std::size_t n = std::size_t{1} << log2n;
   const std::size_t S = n >> Lg;
-  const int digits = (log2n - Lg) / 2;
+  // Number of radix-4 levels.
+  const int digits = (log2n - Lg - (R8 ? 3 : 0)) / 2;
   double* wr = work;
   double* wi = work + n;
   const std::size_t quarter = n / 4;
@@ -307,16 +345,20 @@ void Run(double* data, int log2n, const double* tw, const std::size_t* offset, d
   // Blocks of 2^cl in each quarter are finished while the leaf pass fills
   // them; cl has the parity of the levels, Lg <= cl <= log2n - 2. Larger
   // blocks up to 2^il get their pass as soon as their last chunk is done.
+  // (With R8 the chunks are the blocks of 128 of the radix-8 level.)
+  const int base = R8 ? 7 : Lg;
   int cl = log2n - 2;
-  while (cl > kChunkLog2 || ((cl - Lg) & 1) != 0) --cl;
+  while (cl > kChunkLog2 || ((cl - base) & 1) != 0) --cl;
   int il = log2n - 2;
-  while (il > kInlineLog2 || ((il - Lg) & 1) != 0) --il;
+  while (il > kInlineLog2 || ((il - base) & 1) != 0) --il;
   if (il < cl) il = cl;
   if (log2n >= kSeqLog2) {
-    LeafPass<Lg, Inverse, true>(data, wr, wi, S, digits, 0, S / 4);
-    il = Lg;
+    LeafPass<Lg, Inverse, true, R8>(data, wr, wi, S, digits, 0, S / 4);
+    if constexpr (R8)
+      for (std::size_t b = 0; b < n; b += 128) Radix8Pass(wr + b, wi + b, tw);
+    il = base;
   } else {
-    LeafChunks<Lg, Inverse>(data, wr, wi, S, digits, cl, il, tw, offset, full);
+    LeafChunks<Lg, Inverse, R8>(data, wr, wi, S, digits, cl, il, tw, offset, full);
   }
   // The inverse is the conjugate of the forward transform of the conjugate,
   // divided by N = 2^log2n (an exact power of two).
@@ -336,16 +378,21 @@ namespace numbra::detail::fft {
 
 void ExecuteAvx2(double* Data, int Log2N, const double* Tw, const std::size_t* Offset, double* Work,
                  bool Inverse) noexcept {
-  if ((Log2N & 1) == 0) {
+  if (Radix8Level(Log2N)) {
     if (Inverse)
-      Run<4, true>(Data, Log2N, Tw, Offset, Work);
+      Run<4, true, true>(Data, Log2N, Tw, Offset, Work);
     else
-      Run<4, false>(Data, Log2N, Tw, Offset, Work);
+      Run<4, false, true>(Data, Log2N, Tw, Offset, Work);
+  } else if ((Log2N & 1) == 0) {
+    if (Inverse)
+      Run<4, true, false>(Data, Log2N, Tw, Offset, Work);
+    else
+      Run<4, false, false>(Data, Log2N, Tw, Offset, Work);
   } else {
     if (Inverse)
-      Run<3, true>(Data, Log2N, Tw, Offset, Work);
+      Run<3, true, false>(Data, Log2N, Tw, Offset, Work);
     else
-      Run<3, false>(Data, Log2N, Tw, Offset, Work);
+      Run<3, false, false>(Data, Log2N, Tw, Offset, Work);
   }
 }
 

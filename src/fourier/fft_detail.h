@@ -58,6 +58,12 @@ void TransformGeneric(double* Re, double* Im, int Log2N, const double* Tw,
 /// tables stay in the second-level cache, else those up to 2^10.
 constexpr int FullTwiddleLevels(int Log2N) noexcept { return Log2N <= 13 ? Log2N : 10; }
 
+/// Whether the AVX2 transform of length 2^Log2N combines its leaf DFTs of
+/// length 16 by one radix-8 level (block length 2^7) before the radix-4
+/// levels: odd Log2N from 9 on. Other odd lengths have leaves of 8, even
+/// lengths leaves of 16.
+constexpr bool Radix8Level(int Log2N) noexcept { return (Log2N & 1) != 0 && Log2N >= 9; }
+
 // The AVX2 + FMA transform (fft_avx2.cpp) for 2^5 <= N: interleaved Data in
 // and out, Work of 2N doubles, twiddles Tw with the level offsets Offset.
 void ExecuteAvx2(double* Data, int Log2N, const double* Tw, const std::size_t* Offset, double* Work,

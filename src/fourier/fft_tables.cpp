@@ -172,9 +172,12 @@ void BuildAvx2Tables(Tables& T, int Log2N) {
   T.Log2N = -1;
   T.Values.clear();
   T.Offset.assign(static_cast<std::size_t>(Log2N) + 1, 0);
-  const int lg = (Log2N & 1) == 0 ? 4 : 3;
-  std::size_t total = 0;
-  for (int l = lg + 2; l <= Log2N; l += 2) {
+  const bool r8 = Radix8Level(Log2N);
+  // The first radix-4 level: above the leaves (8 or 16), or above the
+  // radix-8 level 7, whose table has the powers 1..7 of w per group.
+  const int first = r8 ? 9 : ((Log2N & 1) == 0 ? 6 : 5);
+  std::size_t total = r8 ? 4 * 7 * 8 : 0;
+  for (int l = first; l <= Log2N; l += 2) {
     T.Offset[static_cast<std::size_t>(l)] = total;
     const std::size_t m = (std::size_t{1} << l) / 4;
     total += (l <= FullTwiddleLevels(Log2N) ? 6 : 2) * m;
@@ -182,7 +185,16 @@ void BuildAvx2Tables(Tables& T, int Log2N) {
   T.Values.assign(total, 0.0);
   const std::size_t n = std::size_t{1} << Log2N;
   const RootsOfUnity roots(n);
-  for (int l = lg + 2; l <= Log2N; l += 2) {
+  if (r8) {
+    const std::size_t stride = n >> 7;
+    for (std::size_t q = 0; q < 4; ++q)
+      for (std::size_t p = 1; p <= 7; ++p)
+        for (std::size_t lane = 0; lane < 4; ++lane) {
+          double* g = T.Values.data() + 8 * (7 * q + p - 1);
+          roots.Get(p * (4 * q + lane) * stride, g[lane], g[4 + lane]);
+        }
+  }
+  for (int l = first; l <= Log2N; l += 2) {
     const std::size_t m = (std::size_t{1} << l) / 4;
     const std::size_t stride = n >> l;
     const int powers = l <= FullTwiddleLevels(Log2N) ? 3 : 1;

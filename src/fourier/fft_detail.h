@@ -1,13 +1,16 @@
-// Radix-4/2 complex FFT core of TFastFourier (not installed).
+// Complex FFT core of TFastFourier (not installed).
 //
-// The transform works on split storage (real parts and imaginary parts in
-// two arrays) so that the butterflies run on whole SIMD registers. It is a
-// decimation-in-frequency transform with the positive exponent,
-//   X[k] = sum_j x[j] exp(+2 pi i j k / n),
-// unscaled, and leaves X[k] at position bitrev(k). Every twiddle factor comes
-// from a precomputed table of correctly rounded roots of unity, so the error
-// grows like eps * sqrt(log2 n) instead of the eps * n of a trigonometric
-// recurrence.
+// Two kernel sets, chosen once at run time (Plan, Execute, KernelName):
+//  - avx2 (fft_avx2.cpp): decimation in time from and back into the
+//    caller's interleaved array through a split work area; see there.
+//  - generic (fft_kernels.inc in fft_generic.cpp): a decimation in frequency
+//    on split storage (real parts and imaginary parts in two arrays) that
+//    leaves X[k] at position bitrev(k), undone by GatherBitReversed.
+// Both compute X[k] = sum_j x[j] exp(+2 pi i j k / n) unscaled; lengths up
+// to 16 run as straight-line code in either set (fft_codelets.inc). Every
+// twiddle factor comes from a precomputed table of correctly rounded roots
+// of unity, so the error grows like eps * sqrt(log2 n) instead of the
+// eps * n of a trigonometric recurrence.
 #pragma once
 
 #include "numbra_export.h"

@@ -1,7 +1,8 @@
 // TFastFourier::Transform against FFTW's FFTW_ESTIMATE plan, in the same
 // run: time per transform, the time ratio measured in one loop, and the
 // relative RMS error against FFTW (and against a long double DFT at 2^10);
-// the round trip at 2^1..2^10 against FFTW_MEASURE plans. The processor and
+// the round trip at 2^1..2^22 against FFTW_MEASURE plans, printed as a table
+// of medians at the end (filter: RoundTrip). The processor and
 // the butterfly kernel in use are printed in the context lines.
 #include "ORK_fourier.h"
 #include "fourier/fft_detail.h"

@@ -1,17 +1,21 @@
 // TFastFourier::Transform against FFTW's FFTW_ESTIMATE plan, in the same
 // run: time per transform, the time ratio measured in one loop, and the
 // relative RMS error against FFTW (and against a long double DFT at 2^10);
-// the round trip at 2^1..2^10 against FFTW_MEASURE plans. The processor and
+// the round trip at 2^1..2^22 against FFTW_MEASURE plans, printed as a table
+// of medians at the end (filter: RoundTrip). The processor and
 // the butterfly kernel in use are printed in the context lines.
 #include "ORK_fourier.h"
 #include "fourier/fft_detail.h"
 #include <time.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <complex>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -154,12 +158,34 @@ BENCHMARK(BM_TFastFourierOverFFTW)
     ->Unit(benchmark::kMicrosecond);
 
 // Transform + InverseTransform against FFTW's forward + backward plans made
-// with FFTW_MEASURE and FFTW's 1/N scaling of the round trip, at the small
-// sizes where the fixed cost of a call shows. The two sides are timed
-// alternately in batches of calls (about 2^14 points per batch, so that the
-// clock's own cost does not count) with the thread's CPU time, which other
-// load on the machine does not tilt. Counters: ns per round trip of each,
-// "ratio" = numbra / FFTW, and "fwd_ratio" for the forward transform alone.
+// with FFTW_MEASURE and FFTW's 1/N scaling of the round trip, at every size
+// 2^1..2^22. The two sides are timed alternately in batches of calls (about
+// 2^14 points per batch, so that the clock's own cost does not count) with
+// the thread's CPU time, which other load on the machine does not tilt; each
+// benchmark iteration yields one ratio, and the table printed at the end
+// gives the medians per size. Counters: ns per round trip of each (medians),
+// "ratio" = numbra / FFTW.
+struct RoundTripRow {
+  double ns_numbra = 0, ns_fftw = 0, ratio = 0;
+};
+std::map<int32_t, RoundTripRow>& RoundTripTable() {
+  static std::map<int32_t, RoundTripRow> table;
+  return table;
+}
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0.0;
+  std::sort(v.begin(), v.end());
+  const std::size_t m = v.size() / 2;
+  return v.size() % 2 != 0 ? v[m] : 0.5 * (v[m - 1] + v[m]);
+}
+
+double ThreadSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
+}
+
 void BM_RoundTripOverFFTWMeasure(benchmark::State& state) {
   const auto n = static_cast<int32_t>(state.range(0));
   const auto input = RandomInterleaved(static_cast<std::size_t>(n), 4);
@@ -176,55 +202,38 @@ void BM_RoundTripOverFFTWMeasure(benchmark::State& state) {
   const double scale = 1.0 / n;
   f.Transform();  // builds the twiddle tables, as FFTW's planner does
   f.InverseTransform();
-  auto now = [] {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
-  };
   const int batch = std::max(1, (1 << 14) / n);
-  double ours = 0.0;
-  double theirs = 0.0;
-  double ours_fwd = 0.0;
-  double theirs_fwd = 0.0;
+  std::vector<double> ours, theirs, ratios;
   for (auto _ : state) {
-    double t0 = now();
+    const double t0 = ThreadSeconds();
     for (int r = 0; r < batch; ++r) {
       f.Transform();
       f.InverseTransform();
     }
-    double t1 = now();
+    const double t1 = ThreadSeconds();
     for (int r = 0; r < batch; ++r) {
       fftw_execute(fwd);
       fftw_execute(bwd);
       for (int32_t i = 0; i < 2 * n; ++i) flat[i] *= scale;
     }
-    double t2 = now();
-    ours += t1 - t0;
-    theirs += t2 - t1;
-    t0 = now();
-    for (int r = 0; r < batch; ++r) f.Transform();
-    t1 = now();
-    for (int r = 0; r < batch; ++r) fftw_execute(fwd);
-    t2 = now();
-    ours_fwd += t1 - t0;
-    theirs_fwd += t2 - t1;
-    // Back to the input before the unscaled forward transforms can grow
-    // the values far.
-    state.PauseTiming();
-    std::memcpy(f.Data().data(), input.data(), input.size() * sizeof(double));
-    std::memcpy(flat, input.data(), input.size() * sizeof(double));
-    state.ResumeTiming();
+    const double t2 = ThreadSeconds();
+    ours.push_back(1e9 * (t1 - t0) / batch);
+    theirs.push_back(1e9 * (t2 - t1) / batch);
+    ratios.push_back((t1 - t0) / (t2 - t1));
   }
-  const double calls = static_cast<double>(state.iterations()) * batch;
-  state.counters["ns_numbra"] = 1e9 * ours / calls;
-  state.counters["ns_fftw"] = 1e9 * theirs / calls;
-  state.counters["ratio"] = ours / theirs;
-  state.counters["fwd_ratio"] = ours_fwd / theirs_fwd;
+  RoundTripRow row{Median(ours), Median(theirs), Median(ratios)};
+  state.counters["ns_numbra"] = row.ns_numbra;
+  state.counters["ns_fftw"] = row.ns_fftw;
+  state.counters["ratio"] = row.ratio;
+  RoundTripTable()[n] = row;
   fftw_destroy_plan(fwd);
   fftw_destroy_plan(bwd);
   fftw_free(data);
 }
-BENCHMARK(BM_RoundTripOverFFTWMeasure)->RangeMultiplier(2)->Range(2, 1 << 10);
+BENCHMARK(BM_RoundTripOverFFTWMeasure)
+    ->RangeMultiplier(2)
+    ->Range(2, 1 << 22)
+    ->Unit(benchmark::kMicrosecond);
 #endif
 
 // Recursive radix-2 FFT in long double, every twiddle from its own sine and
@@ -322,6 +331,17 @@ int main(int argc, char** argv) {
   benchmark::AddCustomContext("fft kernel", numbra::detail::fft::KernelName());
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
+#if defined(NUMBRA_HAVE_FFTW)
+  if (!RoundTripTable().empty()) {
+    std::printf("\nTransform + InverseTransform against FFTW_MEASURE forward + backward + 1/N\n");
+    std::printf("processor: %s, fft kernel: %s (medians of thread CPU time)\n",
+                ProcessorName().c_str(), numbra::detail::fft::KernelName());
+    std::printf("%8s %14s %14s %8s\n", "N", "numbra ns", "FFTW ns", "ratio");
+    for (const auto& [n, row] : RoundTripTable())
+      std::printf("2^%-6d %14.1f %14.1f %8.2f\n", std::countr_zero(static_cast<uint32_t>(n)),
+                  row.ns_numbra, row.ns_fftw, row.ratio);
+  }
+#endif
   benchmark::Shutdown();
   return 0;
 }

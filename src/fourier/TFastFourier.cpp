@@ -5,6 +5,7 @@
 #include "fourier/fft_detail.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <numbers>
 
@@ -17,11 +18,7 @@ namespace {
 constexpr int32_t kMaxNumData = int32_t{1} << 23;
 constexpr double kPi = std::numbers::pi;
 
-int Log2Of(int32_t n) noexcept {
-  int l = 0;
-  while ((int32_t{1} << l) < n) ++l;
-  return l;
-}
+int Log2Of(int32_t n) noexcept { return std::countr_zero(static_cast<uint32_t>(n)); }
 
 // Rounds half to even, independent of the floating-point rounding mode.
 double RoundHalfEven(double x) noexcept {
@@ -70,9 +67,7 @@ class ScaledNorm {
 }  // namespace
 
 struct TFastFourier::Workspace {
-  detail::fft::Tables tables;
-  std::vector<double> re;
-  std::vector<double> im;
+  detail::fft::Plan plan;
 };
 
 TFastFourier::TFastFourier(TComponent* AOwner) : TComponent(AOwner) {
@@ -99,7 +94,7 @@ void TFastFourier::SetNumData(int32_t n) {
   MaxValuesValid = false;
   // The working area belongs to the old length; release it now rather than
   // keep a large one around.
-  if (work_ && work_->tables.Log2N != Log2Of(n)) work_.reset();
+  if (work_ && work_->plan.Log2N != Log2Of(n)) work_.reset();
 }
 
 // ---- samples ----------------------------------------------------------------
@@ -150,14 +145,11 @@ void TFastFourier::ClearImag() noexcept {
 // ---- transforms ---------------------------------------------------------------
 
 void TFastFourier::PrepareWorkspace() {
+  if (work_ && work_->plan.Log2N >= 0 && (int32_t{1} << work_->plan.Log2N) == FNumData) return;
   const int l = Log2Of(FNumData);
-  const auto n = static_cast<std::size_t>(FNumData);
-  if (work_ && work_->tables.Log2N == l && work_->re.size() == n) return;
   detail::Allocate<EORKFourierError>(*this, "not enough memory on heap", [&] {
     if (!work_) work_ = std::make_unique<Workspace>();
-    if (work_->tables.Log2N != l) detail::fft::BuildTables(work_->tables, l);
-    work_->re.assign(n, 0.0);
-    work_->im.assign(n, 0.0);
+    detail::fft::BuildPlan(work_->plan, l);
   });
 }
 
@@ -233,28 +225,7 @@ void TFastFourier::DoFFT(int32_t isign) {
   if (isign != 1 && isign != -1)
     throw EORKFourierError(detail::ComponentMsg(*this, "transform direction must be 1 or -1"));
   PrepareWorkspace();
-  const auto n = static_cast<std::size_t>(FNumData);
-  const int l = work_->tables.Log2N;
-  double* re = work_->re.data();
-  double* im = work_->im.data();
-  double* d = FData.data();
-  // The inverse is the conjugate of the forward transform of the conjugate.
-  if (isign > 0) {
-    for (std::size_t k = 0; k < n; ++k) {
-      re[k] = d[2 * k];
-      im[k] = d[2 * k + 1];
-    }
-  } else {
-    for (std::size_t k = 0; k < n; ++k) {
-      re[k] = d[2 * k];
-      im[k] = -d[2 * k + 1];
-    }
-  }
-  detail::fft::Transform(re, im, work_->tables);
-  // Back to natural order while interleaving. Division by N = 2^l is a
-  // multiplication by an exact power of two.
-  const double s = isign > 0 ? 1.0 : 1.0 / static_cast<double>(n);
-  detail::fft::GatherBitReversed(re, im, l, s, isign > 0 ? s : -s, d);
+  detail::fft::Execute(work_->plan, FData.data(), isign < 0);
   MaxValuesValid = false;
 }
 

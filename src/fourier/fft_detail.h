@@ -1,13 +1,16 @@
-// Radix-4/2 complex FFT core of TFastFourier (not installed).
+// Complex FFT core of TFastFourier (not installed).
 //
-// The transform works on split storage (real parts and imaginary parts in
-// two arrays) so that the butterflies run on whole SIMD registers. It is a
-// decimation-in-frequency transform with the positive exponent,
-//   X[k] = sum_j x[j] exp(+2 pi i j k / n),
-// unscaled, and leaves X[k] at position bitrev(k). Every twiddle factor comes
-// from a precomputed table of correctly rounded roots of unity, so the error
-// grows like eps * sqrt(log2 n) instead of the eps * n of a trigonometric
-// recurrence.
+// Two kernel sets, chosen once at run time (Plan, Execute, KernelName):
+//  - avx2 (fft_avx2.cpp): decimation in time from and back into the
+//    caller's interleaved array through a split work area; see there.
+//  - generic (fft_kernels.inc in fft_generic.cpp): a decimation in frequency
+//    on split storage (real parts and imaginary parts in two arrays) that
+//    leaves X[k] at position bitrev(k), undone by GatherBitReversed.
+// Both compute X[k] = sum_j x[j] exp(+2 pi i j k / n) unscaled; lengths up
+// to 16 run as straight-line code in either set (fft_codelets.inc). Every
+// twiddle factor comes from a precomputed table of correctly rounded roots
+// of unity, so the error grows like eps * sqrt(log2 n) instead of the
+// eps * n of a trigonometric recurrence.
 #pragma once
 
 #include "numbra_export.h"
@@ -33,14 +36,6 @@ struct Tables {
 /// std::bad_alloc.
 void BuildTables(Tables& T, int Log2N);
 
-/// In-place transform of Re/Im (2^T.Log2N values each); the result is in
-/// bit-reversed order. Picks the widest instruction set the processor has.
-void Transform(double* Re, double* Im, const Tables& T) noexcept;
-
-/// Name of the butterfly kernel Transform uses on this processor: "avx2"
-/// (AVX2 with FMA) or "generic" (for benchmarks and diagnostics).
-NUMBRA_EXPORT const char* KernelName() noexcept;
-
 /// Bit reversal of the low Bits bits of I.
 inline uint32_t BitReverse(uint32_t I, int Bits) noexcept {
   I = ((I >> 1) & 0x55555555U) | ((I & 0x55555555U) << 1);
@@ -56,12 +51,49 @@ inline uint32_t BitReverse(uint32_t I, int Bits) noexcept {
 void GatherBitReversed(const double* Re, const double* Im, int Log2N, double ScaleRe,
                        double ScaleIm, double* Out) noexcept;
 
-// The two builds of the butterfly kernels (fft_kernels.inc): baseline
-// instruction set, and AVX2 with FMA. They take raw pointers only, so that no
-// inline library function is compiled with AVX2 instructions.
+// The portable butterflies (fft_kernels.inc built in fft_generic.cpp).
 void TransformGeneric(double* Re, double* Im, int Log2N, const double* Tw,
                       const std::size_t* Offset) noexcept;
-void TransformAvx2(double* Re, double* Im, int Log2N, const double* Tw,
-                   const std::size_t* Offset) noexcept;
+
+/// In the AVX2 transform of length 2^Log2N, levels (block length 2^l) up to
+/// this one keep w^k, w^2k and w^3k in their table, larger ones w^k alone
+/// (the other two are formed where they are used): all levels while the
+/// tables stay in the second-level cache, else those up to 2^10.
+constexpr int FullTwiddleLevels(int Log2N) noexcept { return Log2N <= 13 ? Log2N : 10; }
+
+/// Whether the AVX2 transform of length 2^Log2N combines its leaf DFTs of
+/// length 16 by one radix-8 level (block length 2^7) before the radix-4
+/// levels: odd Log2N from 9 on. Other odd lengths have leaves of 8, even
+/// lengths leaves of 16.
+constexpr bool Radix8Level(int Log2N) noexcept { return (Log2N & 1) != 0 && Log2N >= 9; }
+
+// The AVX2 + FMA transform (fft_avx2.cpp) for 2^5 <= N: interleaved Data in
+// and out, Work of 2N doubles, twiddles Tw with the level offsets Offset.
+void ExecuteAvx2(double* Data, int Log2N, const double* Tw, const std::size_t* Offset, double* Work,
+                 bool Inverse) noexcept;
+
+/// Everything a transform of one length needs, built once per length.
+struct Plan {
+  int Log2N = -1;
+  bool Avx2 = false;         ///< built for the AVX2 transform
+  Tables Radix;              ///< twiddles of the portable transform
+  std::vector<double> Work;  ///< 2N doubles of split work area
+};
+
+/// Builds P for length 2^Log2N (0 <= Log2N <= 23) and the kernel set in use.
+/// May throw std::bad_alloc (P is then empty, Log2N = -1).
+void BuildPlan(Plan& P, int Log2N);
+
+/// The transform of the N = 2^P.Log2N interleaved complex values at Data in
+/// place: X[k] = sum_j x[j] exp(+2 pi i jk / N) unscaled, or with Inverse
+/// the negative exponent and every value divided by N. Natural order.
+void Execute(Plan& P, double* Data, bool Inverse) noexcept;
+
+/// Name of the kernel set in use: "avx2" (AVX2 with FMA) or "generic". The
+/// choice is made once, from the processor; the environment variable
+/// NUMBRA_FFT_KERNEL=generic forces the portable kernels (=avx2 asks for the
+/// AVX2 ones, taken only when the processor has them). Used by the tests to
+/// check every set on one machine, and printed by the benchmarks.
+NUMBRA_EXPORT const char* KernelName() noexcept;
 
 }  // namespace numbra::detail::fft

@@ -2,6 +2,8 @@
 #include "fourier/fft_detail.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 namespace numbra::detail::fft {
 
@@ -160,27 +162,182 @@ void GatherBitReversed(const double* Re, const double* Im, int Log2N, double Sca
 }
 
 namespace {
-using Kernel = void (*)(double*, double*, int, const double*, const std::size_t*) noexcept;
 
-Kernel PickKernel() noexcept {
-#if defined(NUMBRA_FFT_HAVE_AVX2)
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return &TransformAvx2;
-#endif
-  return &TransformGeneric;
+// Twiddles of the AVX2 transform (layout in fft_avx2.cpp): for each level
+// l = Lg + 2, Lg + 4, .., Log2N (Lg = 4 for even Log2N, else 3), with
+// M = 2^l / 4, groups of four k = 4q .. 4q + 3, each group the real parts
+// and the imaginary parts of w^k, then (l <= FullTwiddleLevels(Log2N)) of w^2k and
+// w^3k, w = exp(+2 pi i / 2^l).
+void BuildAvx2Tables(Tables& T, int Log2N) {
+  T.Log2N = -1;
+  T.Values.clear();
+  T.Offset.assign(static_cast<std::size_t>(Log2N) + 1, 0);
+  const bool r8 = Radix8Level(Log2N);
+  // The first radix-4 level: above the leaves (8 or 16), or above the
+  // radix-8 level 7, whose table has the powers 1..7 of w per group.
+  const int first = r8 ? 9 : ((Log2N & 1) == 0 ? 6 : 5);
+  std::size_t total = r8 ? 4 * 7 * 8 : 0;
+  for (int l = first; l <= Log2N; l += 2) {
+    T.Offset[static_cast<std::size_t>(l)] = total;
+    const std::size_t m = (std::size_t{1} << l) / 4;
+    total += (l <= FullTwiddleLevels(Log2N) ? 6 : 2) * m;
+  }
+  T.Values.assign(total, 0.0);
+  const std::size_t n = std::size_t{1} << Log2N;
+  const RootsOfUnity roots(n);
+  if (r8) {
+    const std::size_t stride = n >> 7;
+    for (std::size_t q = 0; q < 4; ++q)
+      for (std::size_t p = 1; p <= 7; ++p)
+        for (std::size_t lane = 0; lane < 4; ++lane) {
+          double* g = T.Values.data() + 8 * (7 * q + p - 1);
+          roots.Get(p * (4 * q + lane) * stride, g[lane], g[4 + lane]);
+        }
+  }
+  for (int l = first; l <= Log2N; l += 2) {
+    const std::size_t m = (std::size_t{1} << l) / 4;
+    const std::size_t stride = n >> l;
+    const int powers = l <= FullTwiddleLevels(Log2N) ? 3 : 1;
+    double* t = T.Values.data() + T.Offset[static_cast<std::size_t>(l)];
+    for (std::size_t q = 0; q < m / 4; ++q)
+      for (int p = 1; p <= powers; ++p)
+        for (std::size_t lane = 0; lane < 4; ++lane) {
+          double* g =
+              t + 8 * (static_cast<std::size_t>(powers) * q + static_cast<std::size_t>(p - 1));
+          roots.Get(static_cast<std::size_t>(p) * (4 * q + lane) * stride, g[lane], g[4 + lane]);
+        }
+  }
+  T.Log2N = Log2N;
 }
+
+}  // namespace
+}  // namespace numbra::detail::fft
+
+namespace {
+inline double Bc(double x) { return x; }
+inline double MulSub(double a, double b, double c) { return a * b - c; }
+inline double MulAdd(double a, double b, double c) { return a * b + c; }
 }  // namespace
 
-void Transform(double* Re, double* Im, const Tables& T) noexcept {
-  static const Kernel kernel = PickKernel();
-  kernel(Re, Im, T.Log2N, T.Values.data(), T.Offset.data());
+#include "fourier/fft_codelets.inc"
+
+namespace numbra::detail::fft {
+namespace {
+
+// Transforms of up to 16 values, in registers: the parts are read with the
+// sign of the imaginary part given by Conj (the inverse transform is the
+// conjugate of the forward transform of the conjugate) and written back times
+// sr and si.
+template <int Lg>
+void SmallDft(double* d, double sr, double si, bool conj) {
+  constexpr int n = 1 << Lg;
+  Cx<double> x[n];
+  for (int j = 0; j < n; ++j) x[j] = {d[2 * j], conj ? -d[2 * j + 1] : d[2 * j + 1]};
+  if constexpr (Lg == 1) {
+    Dft2(x[0], x[1]);
+  } else if constexpr (Lg == 2) {
+    Dft4(x[0], x[1], x[2], x[3]);
+  } else if constexpr (Lg == 3) {
+    Dft8(x);
+  } else {
+    Dft16(x);
+  }
+  for (int k = 0; k < n; ++k) {
+    const int p = Lg == 4 ? Dft16Out(k) : k;
+    d[2 * k] = x[p].r * sr;
+    d[2 * k + 1] = x[p].i * si;
+  }
 }
 
-const char* KernelName() noexcept {
-#if defined(NUMBRA_FFT_HAVE_AVX2)
-  if (PickKernel() == &TransformAvx2) return "avx2";
-#endif
-  return "generic";
+void ExecuteSmall(double* d, int Log2N, bool Inverse) {
+  const double s = Inverse ? 1.0 / static_cast<double>(1 << Log2N) : 1.0;
+  const double si = Inverse ? -s : s;
+  switch (Log2N) {
+    case 1:
+      SmallDft<1>(d, s, si, Inverse);
+      break;
+    case 2:
+      SmallDft<2>(d, s, si, Inverse);
+      break;
+    case 3:
+      SmallDft<3>(d, s, si, Inverse);
+      break;
+    case 4:
+      SmallDft<4>(d, s, si, Inverse);
+      break;
+    default:
+      break;
+  }
 }
+
+constexpr int kSmallLog2 = 4;
+
+bool HaveAvx2() noexcept {
+#if defined(NUMBRA_FFT_HAVE_AVX2)
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#else
+  return false;
+#endif
+}
+
+bool ChooseAvx2() noexcept {
+  const char* forced = std::getenv("NUMBRA_FFT_KERNEL");
+  if (forced != nullptr && std::strcmp(forced, "generic") == 0) return false;
+  return HaveAvx2();
+}
+
+bool UseAvx2() noexcept {
+  static const bool avx2 = ChooseAvx2();
+  return avx2;
+}
+
+}  // namespace
+
+void BuildPlan(Plan& P, int Log2N) {
+  P.Log2N = -1;
+  P.Avx2 = UseAvx2();
+  const std::size_t n = std::size_t{1} << Log2N;
+  if (Log2N <= kSmallLog2) {
+    P.Radix = Tables{};
+    P.Work.clear();
+  } else {
+    if (P.Avx2)
+      BuildAvx2Tables(P.Radix, Log2N);
+    else
+      BuildTables(P.Radix, Log2N);
+    P.Work.assign(2 * n, 0.0);
+  }
+  P.Log2N = Log2N;
+}
+
+void Execute(Plan& P, double* Data, bool Inverse) noexcept {
+  const int l = P.Log2N;
+  if (l <= kSmallLog2) {
+    ExecuteSmall(Data, l, Inverse);
+    return;
+  }
+#if defined(NUMBRA_FFT_HAVE_AVX2)
+  if (P.Avx2) {
+    ExecuteAvx2(Data, l, P.Radix.Values.data(), P.Radix.Offset.data(), P.Work.data(), Inverse);
+    return;
+  }
+#endif
+  const std::size_t n = std::size_t{1} << l;
+  double* re = P.Work.data();
+  double* im = re + n;
+  const double sign = Inverse ? -1.0 : 1.0;
+  for (std::size_t k = 0; k < n; ++k) {
+    re[k] = Data[2 * k];
+    im[k] = sign * Data[2 * k + 1];
+  }
+  TransformGeneric(re, im, l, P.Radix.Values.data(), P.Radix.Offset.data());
+  // Back to natural order while interleaving; the division by N = 2^l is a
+  // multiplication by an exact power of two.
+  const double s = Inverse ? 1.0 / static_cast<double>(n) : 1.0;
+  GatherBitReversed(re, im, l, s, sign * s, Data);
+}
+
+const char* KernelName() noexcept { return UseAvx2() ? "avx2" : "generic"; }
 
 }  // namespace numbra::detail::fft

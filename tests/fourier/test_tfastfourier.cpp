@@ -330,7 +330,10 @@ TEST(TFastFourierTransform, NanSampleSpreadsWithoutHarm) {
   f.SetNumData(16);
   f.SetRealVal(3, kNaN);
   f.Transform();
-  for (int32_t ix = 1; ix <= 16; ++ix) EXPECT_TRUE(std::isnan(f.GetRealVal(ix))) << ix;
+  // Every element has a NaN part (a product with an exact 0 of the
+  // twiddle is left out, so it is not always the real part).
+  for (int32_t ix = 1; ix <= 16; ++ix)
+    EXPECT_TRUE(std::isnan(f.GetRealVal(ix)) || std::isnan(f.GetImagVal(ix))) << ix;
   EXPECT_TRUE(std::isnan(f.RMS(0, 8)));
   (void)f.GetMaxPower();  // skips NaN, no trap
 }

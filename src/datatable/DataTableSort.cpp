@@ -156,34 +156,47 @@ void TDataTable::ExchangeDuringSort(TObject* /*Sender*/, uint8_t ExchgWhat, int3
   if (OnSortExchange) OnSortExchange(this, ExchgWhat, Index1, Index2, First, Last);
 }
 
+namespace {
+// Comb sort passes over the positions Low..High: Exchange(i, j) is called for
+// every pair at the current gap that is out of order (Greater(i, j) when
+// ascending, Greater(j, i) when descending) until a pass with gap 1 exchanges
+// nothing.
+template <class Greater, class Exchange>
+void CombPasses(int32_t Low, int32_t High, bool Ascending, Greater&& KeyGreater, Exchange&& Exchg) {
+  int64_t gap = High - Low;
+  bool exchanged = true;
+  while (gap > 1 || exchanged) {
+    gap = NextGap(gap);
+    exchanged = false;
+    for (int64_t i64 = Low; i64 + gap <= High; ++i64) {
+      const auto i = static_cast<int32_t>(i64);
+      const auto j = static_cast<int32_t>(i64 + gap);
+      if (!(Ascending ? KeyGreater(i, j) : KeyGreater(j, i))) continue;
+      Exchg(i, j);
+      exchanged = true;
+    }
+  }
+}
+}  // namespace
+
 template <class Key>
 void TDataTable::CombSortRows(bool Ascending, int32_t LowCol, int32_t LowRow, int32_t HighCol,
                               int32_t HighRow, Key&& KeyGreater) {
   MakeValidColRange(LowCol, HighCol);
   MakeValidRowRange(LowRow, HighRow);
-  int64_t gap = HighRow - LowRow;
-  if (gap < 1) return;
+  if (HighRow - LowRow < 1) return;
   auto on_change = std::move(NumericData->OnChange);
   NumericData->OnChange = nullptr;
-  bool exchanged = true;
-  while (gap > 1 || exchanged) {
-    gap = NextGap(gap);
-    exchanged = false;
-    for (int64_t i64 = LowRow; i64 + gap <= HighRow; ++i64) {
-      const auto i = static_cast<int32_t>(i64);
-      const auto j = static_cast<int32_t>(i64 + gap);
-      if (!(Ascending ? KeyGreater(i, j) : KeyGreater(j, i))) continue;
-      SwapRowHeaders(i, j);
-      for (int32_t c = LowCol; c <= HighCol; ++c) {
-        const double v = NumericData->GetVal(c, i);
-        NumericData->SetVal(c, i, NumericData->GetVal(c, j));
-        NumericData->SetVal(c, j, v);
-        std::swap(FCState[SIdx(c, i)], FCState[SIdx(c, j)]);
-      }
-      exchanged = true;
-      if (OnSortExchange) OnSortExchange(this, 2, i, j, LowCol, HighCol);
+  CombPasses(LowRow, HighRow, Ascending, KeyGreater, [&](int32_t i, int32_t j) {
+    SwapRowHeaders(i, j);
+    for (int32_t c = LowCol; c <= HighCol; ++c) {
+      const double v = NumericData->GetVal(c, i);
+      NumericData->SetVal(c, i, NumericData->GetVal(c, j));
+      NumericData->SetVal(c, j, v);
+      std::swap(FCState[SIdx(c, i)], FCState[SIdx(c, j)]);
     }
-  }
+    if (OnSortExchange) OnSortExchange(this, 2, i, j, LowCol, HighCol);
+  });
   NumericData->OnChange = std::move(on_change);
 }
 
@@ -192,29 +205,19 @@ void TDataTable::CombSortCols(bool Ascending, int32_t LowCol, int32_t LowRow, in
                               int32_t HighRow, Key&& KeyGreater) {
   MakeValidColRange(LowCol, HighCol);
   MakeValidRowRange(LowRow, HighRow);
-  int64_t gap = HighCol - LowCol;
-  if (gap < 1) return;
+  if (HighCol - LowCol < 1) return;
   auto on_change = std::move(NumericData->OnChange);
   NumericData->OnChange = nullptr;
-  bool exchanged = true;
-  while (gap > 1 || exchanged) {
-    gap = NextGap(gap);
-    exchanged = false;
-    for (int64_t i64 = LowCol; i64 + gap <= HighCol; ++i64) {
-      const auto i = static_cast<int32_t>(i64);
-      const auto j = static_cast<int32_t>(i64 + gap);
-      if (!(Ascending ? KeyGreater(i, j) : KeyGreater(j, i))) continue;
-      SwapColHeaders(i, j);
-      for (int32_t r = LowRow; r <= HighRow; ++r) {
-        const double v = NumericData->GetVal(i, r);
-        NumericData->SetVal(i, r, NumericData->GetVal(j, r));
-        NumericData->SetVal(j, r, v);
-        std::swap(FCState[SIdx(i, r)], FCState[SIdx(j, r)]);
-      }
-      exchanged = true;
-      if (OnSortExchange) OnSortExchange(this, 1, i, j, LowRow, HighRow);
+  CombPasses(LowCol, HighCol, Ascending, KeyGreater, [&](int32_t i, int32_t j) {
+    SwapColHeaders(i, j);
+    for (int32_t r = LowRow; r <= HighRow; ++r) {
+      const double v = NumericData->GetVal(i, r);
+      NumericData->SetVal(i, r, NumericData->GetVal(j, r));
+      NumericData->SetVal(j, r, v);
+      std::swap(FCState[SIdx(i, r)], FCState[SIdx(j, r)]);
     }
-  }
+    if (OnSortExchange) OnSortExchange(this, 1, i, j, LowRow, HighRow);
+  });
   NumericData->OnChange = std::move(on_change);
 }
 

@@ -10,6 +10,7 @@
 // terms in ascending k and stores it back, so each element of C receives
 // its terms in ascending k overall -- exactly the sequence of the plain
 // triple loop.
+#include "matrix/gemm_avx512_kernel.h"
 #include "matrix/gemm_detail.h"
 #include <unistd.h>
 
@@ -87,6 +88,21 @@ constexpr KernelSet kGenericSet{&MicroKernelGeneric,
 constexpr KernelSet kAvx2Set{
     &MicroKernelAvx2, &EdgeKernelAvx2, &PackAAvx2, &PackBAvx2, &RowUpdateAvx2, kMR, kNR,
     kAvx2BWidth,      "avx2"};
+// The 24 x 8 tile with compact B panels; the row update of the AVX2 set.
+constexpr KernelSet kAvx512EmulatedSet{&MicroKernelAvx512Emulated,
+                                       &EdgeKernelAvx512Emulated,
+                                       &PackAWide,
+                                       &PackBWide,
+                                       &RowUpdateAvx2,
+                                       avx512_kernel::kMR,
+                                       avx512_kernel::kNR,
+                                       1,
+                                       "avx512-emulated"};
+#endif
+#if defined(NUMBRA_MATRIX_HAVE_AVX512)
+constexpr KernelSet kAvx512Set{
+    &MicroKernelAvx512, &EdgeKernelAvx512,  &PackAWide, &PackBWide, &RowUpdateAvx2,
+    avx512_kernel::kMR, avx512_kernel::kNR, 1,          "avx512"};
 #endif
 
 // The set named, when this build has it and the processor can run it.
@@ -95,6 +111,11 @@ const KernelSet* FindSet(const char* name) {
   if (std::strcmp(name, "generic") == 0) return &kGenericSet;
 #if defined(NUMBRA_MATRIX_HAVE_AVX2)
   if (std::strcmp(name, "avx2") == 0 && __builtin_cpu_supports("avx2")) return &kAvx2Set;
+  if (std::strcmp(name, "avx512-emulated") == 0 && __builtin_cpu_supports("avx2"))
+    return &kAvx512EmulatedSet;
+#endif
+#if defined(NUMBRA_MATRIX_HAVE_AVX512)
+  if (std::strcmp(name, "avx512") == 0 && __builtin_cpu_supports("avx512f")) return &kAvx512Set;
 #endif
   return nullptr;
 }
@@ -103,6 +124,9 @@ const KernelSet* FindSet(const char* name) {
 // another one it can run.
 const KernelSet* ChooseKernels() {
   if (const KernelSet* forced = FindSet(std::getenv("NUMBRA_MATRIX_KERNEL"))) return forced;
+#if defined(NUMBRA_MATRIX_HAVE_AVX512)
+  if (__builtin_cpu_supports("avx512f")) return &kAvx512Set;
+#endif
 #if defined(NUMBRA_MATRIX_HAVE_AVX2)
   if (__builtin_cpu_supports("avx2")) return &kAvx2Set;
 #endif
@@ -124,7 +148,7 @@ std::ptrdiff_t CacheBytes(int name, std::ptrdiff_t fallback) {
 }
 
 // Largest register tile of any set (the buffer of the edge tiles).
-constexpr std::ptrdiff_t kMaxTile = 48;
+constexpr std::ptrdiff_t kMaxTile = avx512_kernel::kMR * avx512_kernel::kNR;
 
 // Cache blocks of the driver, for one kernel set on this processor (mc a
 // multiple of the set's tile rows, nc of its tile columns).
@@ -165,6 +189,12 @@ const Blocks& BlocksFor(const KernelSet& set) {
 #if defined(NUMBRA_MATRIX_HAVE_AVX2)
   static const Blocks avx2 = ChooseBlocks(kAvx2Set);
   if (&set == &kAvx2Set) return avx2;
+  static const Blocks avx512_emulated = ChooseBlocks(kAvx512EmulatedSet);
+  if (&set == &kAvx512EmulatedSet) return avx512_emulated;
+#endif
+#if defined(NUMBRA_MATRIX_HAVE_AVX512)
+  static const Blocks avx512 = ChooseBlocks(kAvx512Set);
+  if (&set == &kAvx512Set) return avx512;
 #endif
   (void)set;
   return generic;

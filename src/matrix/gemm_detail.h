@@ -36,7 +36,8 @@ struct ConstView {
 /// A(i, 0) * B(0, j), A(i, 1) * B(1, j), ... in this order onto its
 /// starting value. With NegateA the terms are (-A(i, kk)) * B(kk, j), which
 /// is exactly C - A * B term by term. Cache-blocked (Goto's scheme: packed
-/// panels of A and B, an 8 x 6 register-blocked micro-kernel).
+/// panels of A and B, a register-blocked micro-kernel: 8 x 6, or 24 x 8 with
+/// AVX-512).
 void GemmAccumulate(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstView A, ConstView B,
                     double* C, std::ptrdiff_t ldc, bool NegateA);
 
@@ -56,18 +57,19 @@ inline constexpr std::ptrdiff_t kRowBlock = 32;
 /// ascending order, v = 0..kRowBlock-1 (X row-major with rows of kRowBlock).
 void RowUpdate(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const double* X, double* acc);
 
-/// Name of the kernel set in use: "avx2" or "generic". The choice is made
-/// once, from the processor; the environment variable NUMBRA_MATRIX_KERNEL
-/// (generic, avx2) forces a set the processor can run (an unknown or
-/// unsupported name leaves the automatic choice).
+/// Name of the kernel set in use: "avx512", "avx2" or "generic" (or the
+/// test-only "avx512-emulated"). The choice is made once, from the
+/// processor (the widest set it runs); the environment variable
+/// NUMBRA_MATRIX_KERNEL (generic, avx2, avx512, avx512-emulated) forces a
+/// set the processor can run (an unknown or unsupported name leaves the
+/// automatic choice).
 NUMBRA_EXPORT const char* KernelName();
 
 /// Switches the kernel set of the products and solves to the one named
-/// ("generic", "avx2"), for tests that compare every set on one machine;
-/// with AlwaysBlocked even the smallest products go through the blocked
-/// driver (instead of the plain loops), so that its edge paths can be
-/// tested on small shapes. Returns false (and changes nothing) when this
-/// build or processor has no such set. Not to be called while a product
+/// ("generic", "avx2", "avx512", "avx512-emulated"), for tests that compare every set on one
+/// machine; with AlwaysBlocked even the smallest products go through the blocked driver (instead of
+/// the plain loops), so that its edge paths can be tested on small shapes. Returns false (and
+/// changes nothing) when this build or processor has no such set. Not to be called while a product
 /// is running.
 NUMBRA_EXPORT bool UseKernel(const char* Name, bool AlwaysBlocked = false);
 
@@ -137,6 +139,35 @@ void PackBAvx2(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t
                std::ptrdiff_t nc, double* out);
 void RowUpdateAvx2(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const double* X,
                    double* acc);
+
+// The 24 x 8 kernel sets (gemm_avx512_kernel.h): set "avx512", when the
+// processor has AVX-512F, and "avx512-emulated", the same kernel with each
+// 512-bit vector held in two AVX2 registers. The emulated set exists to test
+// the AVX-512 kernel's logic (tiling, edge masks, packing) on processors
+// without AVX-512: it gives the same results, slowly, and is never chosen
+// automatically. Both share the packing below (AVX2 code): A panels of 24
+// rows, B panels of 8 columns stored compactly (one copy of each value; the
+// kernel broadcasts it from memory as it multiplies).
+void MicroKernelAvx512Emulated(std::ptrdiff_t kc, const double* a, const double* b, double* c,
+                               std::ptrdiff_t ldc, bool FromZero);
+/// The edge tiles of the 24 x 8 kernel: only rows 0..mr-1 (mr in 1..24)
+/// and columns 0..nr-1 (nr in 1..8) of the tile at c are read and written.
+void EdgeKernelAvx512Emulated(std::ptrdiff_t kc, const double* a, const double* b, double* c,
+                              std::ptrdiff_t ldc, bool FromZero, std::ptrdiff_t mr,
+                              std::ptrdiff_t nr);
+void PackAWide(ConstView A, std::ptrdiff_t i0, std::ptrdiff_t k0, std::ptrdiff_t mc,
+               std::ptrdiff_t kc, bool negate, double* out);
+void PackBWide(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t kc,
+               std::ptrdiff_t nc, double* out);
+#endif
+
+#if defined(NUMBRA_MATRIX_HAVE_AVX512)
+/// The 24 x 8 kernel on 512-bit registers (gemm_avx512.cpp); the edge
+/// tiles as EdgeKernelAvx512Emulated.
+void MicroKernelAvx512(std::ptrdiff_t kc, const double* a, const double* b, double* c,
+                       std::ptrdiff_t ldc, bool FromZero);
+void EdgeKernelAvx512(std::ptrdiff_t kc, const double* a, const double* b, double* c,
+                      std::ptrdiff_t ldc, bool FromZero, std::ptrdiff_t mr, std::ptrdiff_t nr);
 #endif
 
 /// A heap buffer of doubles whose data() is 64-byte aligned.

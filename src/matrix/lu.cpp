@@ -52,7 +52,9 @@ constexpr std::ptrdiff_t kSkipChunk = 64;
 const LuKernelSet& Kernels() {
   static const LuKernelSet set = [] {
 #if defined(NUMBRA_MATRIX_HAVE_AVX2)
-    if (std::strcmp(KernelName(), "avx2") == 0)
+    // Every product set named avx* (avx2, avx512, avx512-emulated) runs on
+    // processors with AVX2.
+    if (std::strncmp(KernelName(), "avx", 3) == 0)
       return LuKernelSet{&lu_avx2::SubProductSmall, &lu_avx2::TrsmLeaf,   &lu_avx2::PanelColumn,
                          &lu_avx2::BackSubstitute,  &lu_avx2::GatherRows, &lu_avx2::ScatterRows,
                          &lu_avx2::MirrorUpper};

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <tuple>
@@ -114,9 +115,11 @@ struct ProductCase {
   }
 };
 
-// Every kernel set this build has: the ones the processor cannot run are
-// skipped (and named in the test output).
-const char* const kKernelSets[] = {"generic", "avx2"};
+// Every kernel set a build may have: the ones this build or processor
+// cannot run are skipped (and named in the test output). avx512-emulated
+// is the AVX-512 kernel on AVX2 registers, so its tiling, masks and
+// packing are checked on processors without AVX-512 too.
+const char* const kKernelSets[] = {"generic", "avx2", "avx512-emulated", "avx512"};
 
 // Compares every form of the product of shape {m, n, k} with the plain
 // loops, for every kernel set the processor runs, through the small-product
@@ -126,12 +129,13 @@ void CheckAllKernels(int m, int n, int k) {
   const std::string before = numbra::detail::KernelName();
   for (int op = 0; op < 3; ++op) {
     ProductCase pc(op, m, n, k, static_cast<uint64_t>(10 + m + 100 * n + 10000 * k));
-    for (const char* kernel : kKernelSets)
+    for (std::size_t s = 0; s < std::size(kKernelSets); ++s)
       for (const bool blocked : {false, true}) {
+        const char* const kernel = kKernelSets[s];
         if (!numbra::detail::UseKernel(kernel, blocked)) {
-          static bool told = false;
-          if (!told) std::printf("kernel set %s not run: not available here\n", kernel);
-          told = true;
+          static bool told[std::size(kKernelSets)] = {};
+          if (!told[s]) std::printf("kernel set %s not run: not available here\n", kernel);
+          told[s] = true;
           continue;
         }
         TMatrix got;
@@ -156,6 +160,18 @@ TEST(TMatrixProductsBitExact, AllSmallShapesEveryKernel) {
   for (int m = 1; m <= 17; ++m)
     for (int n = 1; n <= 17; ++n)
       for (int k = 1; k <= 17; ++k) {
+        CheckAllKernels(m, n, k);
+        if (::testing::Test::HasFailure()) return;
+      }
+}
+
+// Shapes around one and two 24 x 8 tiles (the AVX-512 kernel's), which the
+// shapes up to 17 do not reach: full tiles, and edges of every height class
+// (one, two or three vectors of rows).
+TEST(TMatrixProductsBitExact, ShapesAroundTheWideTileEveryKernel) {
+  for (const int m : {7, 16, 23, 24, 25, 48, 49})
+    for (const int n : {8, 9, 16, 17})
+      for (const int k : {1, 6, 19}) {
         CheckAllKernels(m, n, k);
         if (::testing::Test::HasFailure()) return;
       }
@@ -188,7 +204,8 @@ TEST(TMatrixProductsBitExact, ShapesAroundTheCacheBlocksEveryKernel) {
                                                 {17, 151, 257},
                                                 {145, 97, 31},
                                                 {mc + 1, nc + 1, 2},
-                                                {8 * 6 + 1, 6 * 8 - 1, kc}};
+                                                {8 * 6 + 1, 6 * 8 - 1, kc},
+                                                {24 * 4, 8 * 5, kc + 3}};
     for (const auto& [m, n, k] : shapes) CheckAllKernels(m, n, k);
   }
 }

@@ -1,0 +1,164 @@
+// AVX2 code of the 24 x 8 kernel sets: the packing routines of that tile
+// (used by the "avx512" set and by "avx512-emulated") and the emulated
+// micro-kernels, the AVX-512 kernel of gemm_avx512_kernel.h instantiated
+// with each 8-lane vector held in two AVX2 registers. Lane by lane the
+// emulation performs the same IEEE multiplies and adds on the same values,
+// so its results are those of the AVX-512 kernel bit for bit; it exists so
+// that the kernel's tiling, edge masks and packing are tested on processors
+// without AVX-512 (it is slow: 48 accumulators do not fit in 16 registers).
+// Compiled with -mavx2 and -ffp-contract=off.
+#include "matrix/gemm_avx512_kernel.h"
+#include "matrix/gemm_detail.h"
+#include <immintrin.h>
+
+#include <algorithm>
+
+namespace numbra::detail {
+
+namespace {
+
+// The tile of the packed panels.
+constexpr std::ptrdiff_t kWideMR = avx512_kernel::kMR;
+constexpr std::ptrdiff_t kWideNR = avx512_kernel::kNR;
+
+// Eight lanes in two ymm registers: lanes 0-3 in lo, 4-7 in hi. Bit i of
+// a mask selects lane i, as in an AVX-512 mask register.
+struct YmmPair {
+  struct Vec {
+    __m256d lo;
+    __m256d hi;
+  };
+  struct Mask {
+    __m256i lo;
+    __m256i hi;
+  };
+  static Vec Zero() { return {_mm256_setzero_pd(), _mm256_setzero_pd()}; }
+  static Vec Load(const double* p) { return {_mm256_load_pd(p), _mm256_load_pd(p + 4)}; }
+  static Vec LoadU(const double* p) { return {_mm256_loadu_pd(p), _mm256_loadu_pd(p + 4)}; }
+  static void StoreU(double* p, Vec v) {
+    _mm256_storeu_pd(p, v.lo);
+    _mm256_storeu_pd(p + 4, v.hi);
+  }
+  static Vec Broadcast(const double* p) {
+    const __m256d x = _mm256_broadcast_sd(p);
+    return {x, x};
+  }
+  static Vec Mul(Vec x, Vec y) { return {_mm256_mul_pd(x.lo, y.lo), _mm256_mul_pd(x.hi, y.hi)}; }
+  static Vec Add(Vec x, Vec y) { return {_mm256_add_pd(x.lo, y.lo), _mm256_add_pd(x.hi, y.hi)}; }
+  // A lane is selected when all its bits are set (maskload and maskstore
+  // look at the sign bit).
+  static Mask MaskOf(unsigned bits) {
+    const __m256i all = _mm256_set1_epi64x(static_cast<long long>(bits));
+    const __m256i lo = _mm256_setr_epi64x(1, 2, 4, 8);
+    const __m256i hi = _mm256_setr_epi64x(16, 32, 64, 128);
+    return {_mm256_cmpeq_epi64(_mm256_and_si256(all, lo), lo),
+            _mm256_cmpeq_epi64(_mm256_and_si256(all, hi), hi)};
+  }
+  static Vec LoadMasked(Mask m, const double* p) {
+    return {_mm256_maskload_pd(p, m.lo), _mm256_maskload_pd(p + 4, m.hi)};
+  }
+  static void StoreMasked(double* p, Mask m, Vec v) {
+    _mm256_maskstore_pd(p, m.lo, v.lo);
+    _mm256_maskstore_pd(p + 4, m.hi, v.hi);
+  }
+  static void Pin(Vec& v) { asm("" : "+x"(v.lo), "+x"(v.hi)); }
+};
+
+}  // namespace
+
+void MicroKernelAvx512Emulated(std::ptrdiff_t kc, const double* a, const double* b, double* c,
+                               std::ptrdiff_t ldc, bool FromZero) {
+  avx512_kernel::Micro<YmmPair>(kc, a, b, c, ldc, FromZero);
+}
+
+void EdgeKernelAvx512Emulated(std::ptrdiff_t kc, const double* a, const double* b, double* c,
+                              std::ptrdiff_t ldc, bool FromZero, std::ptrdiff_t mr,
+                              std::ptrdiff_t nr) {
+  avx512_kernel::Edge<YmmPair>(kc, a, b, c, ldc, FromZero, mr, nr);
+}
+
+namespace {
+
+// 4 x 4 transpose: on return x[t] holds element t of the four inputs.
+inline void Transpose4(__m256d x[4]) {
+  const __m256d t0 = _mm256_unpacklo_pd(x[0], x[1]);
+  const __m256d t1 = _mm256_unpackhi_pd(x[0], x[1]);
+  const __m256d t2 = _mm256_unpacklo_pd(x[2], x[3]);
+  const __m256d t3 = _mm256_unpackhi_pd(x[2], x[3]);
+  x[0] = _mm256_permute2f128_pd(t0, t2, 0x20);
+  x[1] = _mm256_permute2f128_pd(t1, t3, 0x20);
+  x[2] = _mm256_permute2f128_pd(t0, t2, 0x31);
+  x[3] = _mm256_permute2f128_pd(t1, t3, 0x31);
+}
+
+}  // namespace
+
+void PackAWide(ConstView A, std::ptrdiff_t i0, std::ptrdiff_t k0, std::ptrdiff_t mc,
+               std::ptrdiff_t kc, bool negate, double* out) {
+  // -x flips the sign bit only, so the negated copies are exact.
+  const __m256d sign = negate ? _mm256_set1_pd(-0.0) : _mm256_setzero_pd();
+  for (std::ptrdiff_t p = 0; p < mc; p += kWideMR) {
+    const std::ptrdiff_t rows = std::min(kWideMR, mc - p);
+    double* dst = out + p * kc;
+    const double* base = A.p + (i0 + p) * A.rs + k0 * A.cs;
+    std::ptrdiff_t k = 0;
+    if (rows == kWideMR && A.rs == 1) {
+      for (; k < kc; ++k) {
+        const double* src = base + k * A.cs;
+        for (std::ptrdiff_t h = 0; h < kWideMR; h += 4)
+          _mm256_store_pd(dst + k * kWideMR + h, _mm256_xor_pd(_mm256_loadu_pd(src + h), sign));
+      }
+    } else if (rows == kWideMR && A.cs == 1) {
+      // A transposed view: each row runs along k. Four k at a time, six
+      // 4 x 4 transposes turn 24 row pieces into four packed columns.
+      for (; k + 4 <= kc; k += 4)
+        for (std::ptrdiff_t h = 0; h < kWideMR; h += 4) {
+          const double* src = base + h * A.rs + k;
+          __m256d x[4];
+          for (int t = 0; t < 4; ++t) x[t] = _mm256_loadu_pd(src + t * A.rs);
+          Transpose4(x);
+          for (int t = 0; t < 4; ++t)
+            _mm256_store_pd(dst + (k + t) * kWideMR + h, _mm256_xor_pd(x[t], sign));
+        }
+    }
+    // The rest (other strides, the last k, an edge panel) element by element.
+    for (; k < kc; ++k)
+      for (std::ptrdiff_t i = 0; i < kWideMR; ++i) {
+        const double v = i < rows ? base[i * A.rs + k * A.cs] : 0.0;
+        dst[k * kWideMR + i] = negate && i < rows ? -v : v;
+      }
+  }
+}
+
+void PackBWide(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t kc,
+               std::ptrdiff_t nc, double* out) {
+  for (std::ptrdiff_t q = 0; q < nc; q += kWideNR) {
+    const std::ptrdiff_t cols = std::min(kWideNR, nc - q);
+    double* dst = out + q * kc;
+    const double* base = B.p + k0 * B.rs + (j0 + q) * B.cs;
+    std::ptrdiff_t k = 0;
+    if (cols == kWideNR && B.cs == 1) {
+      // A transposed view: the panel's eight values of each k are adjacent.
+      for (; k < kc; ++k) {
+        const double* src = base + k * B.rs;
+        _mm256_store_pd(dst + k * kWideNR, _mm256_loadu_pd(src));
+        _mm256_store_pd(dst + k * kWideNR + 4, _mm256_loadu_pd(src + 4));
+      }
+    } else if (cols == kWideNR && B.rs == 1) {
+      // Columns run along k: four k at a time, two 4 x 4 transposes.
+      for (; k + 4 <= kc; k += 4)
+        for (std::ptrdiff_t h = 0; h < kWideNR; h += 4) {
+          const double* src = base + h * B.cs + k;
+          __m256d x[4];
+          for (int t = 0; t < 4; ++t) x[t] = _mm256_loadu_pd(src + t * B.cs);
+          Transpose4(x);
+          for (int t = 0; t < 4; ++t) _mm256_store_pd(dst + (k + t) * kWideNR + h, x[t]);
+        }
+    }
+    for (; k < kc; ++k)
+      for (std::ptrdiff_t j = 0; j < kWideNR; ++j)
+        dst[k * kWideNR + j] = j < cols ? base[k * B.rs + j * B.cs] : 0.0;
+  }
+}
+
+}  // namespace numbra::detail

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <limits>
 #include <string>
@@ -151,6 +152,33 @@ void CheckAllKernels(int m, int n, int k) {
             << n << " k " << k;
       }
   }
+  ASSERT_TRUE(numbra::detail::UseKernel(before.c_str(), false));
+}
+
+// The set in use is the one NUMBRA_MATRIX_KERNEL forces (when the
+// processor runs it), else the widest the processor runs; a set is
+// accepted only where the processor has its instructions.
+TEST(TMatrixKernelChoice, ForcedOrWidestSet) {
+  const std::string before = numbra::detail::KernelName();
+  const char* forced = std::getenv("NUMBRA_MATRIX_KERNEL");
+  const bool avx2 = __builtin_cpu_supports("avx2");
+  const bool avx512 = __builtin_cpu_supports("avx512f");
+  if (forced != nullptr && numbra::detail::UseKernel(forced, false)) {
+    EXPECT_EQ(before, forced);
+  } else if (before != "generic") {  // a build without the vector sets chooses generic
+    const bool has_avx512 = avx512 && numbra::detail::UseKernel("avx512", false);
+    EXPECT_EQ(before, has_avx512 ? "avx512" : "avx2");
+  }
+  const std::tuple<const char*, bool> sets[] = {{"generic", true},
+                                                {"avx2", avx2},
+                                                {"avx512-emulated", avx2},
+                                                {"avx512", avx512},
+                                                {"avx1024", false}};
+  for (const auto& [name, runs] : sets)
+    if (numbra::detail::UseKernel(name, false)) {
+      EXPECT_TRUE(runs) << name;
+      EXPECT_STREQ(numbra::detail::KernelName(), name);
+    }
   ASSERT_TRUE(numbra::detail::UseKernel(before.c_str(), false));
 }
 

@@ -197,8 +197,9 @@ class TableReporter : public benchmark::ConsoleReporter {
 // share of dgemm's speed.
 void PrintProductTable(const TableReporter& rep) {
   std::printf("\nProducts, median CPU time per call; share = dgemm time / numbra time\n");
-  std::printf("processor: %s, product kernel: %s\n", ProcessorName().c_str(),
-              numbra::detail::KernelName());
+  const numbra::detail::GemmBlocks blk = numbra::detail::KernelBlocks();
+  std::printf("processor: %s, product kernel: %s (blocks kc %td, mc %td, nc %td)\n",
+              ProcessorName().c_str(), numbra::detail::KernelName(), blk.kc, blk.mc, blk.nc);
   std::printf("%-22s %-20s %12s %12s %8s\n", "shape m/k/n", "form", "numbra ms", "dgemm ms",
               "share");
   for (const auto& shape : kProductShapes)

@@ -66,11 +66,12 @@ void RowUpdate(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const doub
 NUMBRA_EXPORT const char* KernelName();
 
 /// Switches the kernel set of the products and solves to the one named
-/// ("generic", "avx2", "avx512", "avx512-emulated"), for tests that compare every set on one
-/// machine; with AlwaysBlocked even the smallest products go through the blocked driver (instead of
-/// the plain loops), so that its edge paths can be tested on small shapes. Returns false (and
-/// changes nothing) when this build or processor has no such set. Not to be called while a product
-/// is running.
+/// ("generic", "avx2", "avx512", "avx512-emulated"), for tests that
+/// compare every set on one machine; with AlwaysBlocked even the smallest
+/// products go through the blocked driver (instead of the plain loops), so
+/// that its edge paths can be tested on small shapes. Returns false (and
+/// changes nothing) when this build or processor has no such set. Not to
+/// be called while a product is running.
 NUMBRA_EXPORT bool UseKernel(const char* Name, bool AlwaysBlocked = false);
 
 /// Cache blocks of the blocked driver with the kernel set in use: depth kc

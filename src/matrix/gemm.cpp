@@ -154,7 +154,7 @@ Blocks ChooseBlocks(const KernelSet& set) {
 #endif
   const auto d = static_cast<std::ptrdiff_t>(sizeof(double));
   Blocks b{};
-  b.kc = std::clamp<std::ptrdiff_t>(3 * l1 / 4 / (nr * b_width * d) / 16 * 16, 32, 384);
+  b.kc = std::clamp<std::ptrdiff_t>(l1 / 2 / (nr * b_width * d) / 16 * 16, 32, 384);
   b.mc = std::clamp<std::ptrdiff_t>(l2 / 2 / (b.kc * d) / mr * mr, 4 * mr, 1024);
   b.nc = std::clamp<std::ptrdiff_t>((4 << 20) / (b.kc * b_width * d) / nr * nr, 16 * nr, 1024 * nr);
   return b;

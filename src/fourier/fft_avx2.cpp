@@ -85,16 +85,18 @@ inline void LoadColumns(const double* p, C& x, V neg, bool conj) {
 
 // Transposes the four vectors v[0..3] (lanes = columns 0, 2, 1, 3) and
 // stores them at offset At of the four column blocks.
+// The rows are transposed in the order v0, v2, v1, v3, so that the stored
+// lanes hold the positions At + 0, 2, 1, 3 (the lane order of the work area).
 inline void StoreRows(C v0, C v1, C v2, C v3, double* const* r, double* const* i, std::size_t At) {
-  Transpose4(v0.r, v1.r, v2.r, v3.r);
-  Transpose4(v0.i, v1.i, v2.i, v3.i);
+  Transpose4(v0.r, v2.r, v1.r, v3.r);
+  Transpose4(v0.i, v2.i, v1.i, v3.i);
   _mm256_storeu_pd(r[0] + At, v0.r);
-  _mm256_storeu_pd(r[1] + At, v1.r);
-  _mm256_storeu_pd(r[2] + At, v2.r);
+  _mm256_storeu_pd(r[1] + At, v2.r);
+  _mm256_storeu_pd(r[2] + At, v1.r);
   _mm256_storeu_pd(r[3] + At, v3.r);
   _mm256_storeu_pd(i[0] + At, v0.i);
-  _mm256_storeu_pd(i[1] + At, v1.i);
-  _mm256_storeu_pd(i[2] + At, v2.i);
+  _mm256_storeu_pd(i[1] + At, v2.i);
+  _mm256_storeu_pd(i[2] + At, v1.i);
   _mm256_storeu_pd(i[3] + At, v3.i);
 }
 
@@ -112,6 +114,16 @@ inline void Combine16(const C* e, const C* o, double* const* r, double* const* i
   StoreRows(ee[0] - t0, ee[1] - t1, ee[2] - t2, ee[3] - t3, r, i, 4 * H + 8);
 }
 
+// The four quarters of the work area lie Qs = N/4 + kQuarterPad doubles
+// apart, the imaginary parts kImagPad doubles after the fourth quarter of
+// the real parts, and the area starts on a cache line. Without the padding
+// the quarters (and the two parts) would be a multiple of 4 KiB apart: the
+// streams of the top pass and the blocks the leaf pass fills at a time would
+// all fall into the same few cache sets. With it the quarters are 16 sets
+// of the first-level cache apart and the imaginary parts 8 more.
+constexpr std::size_t kQuarterPad = 128;
+constexpr std::size_t kImagPad = 64;
+
 // Step 1 for the column groups g = rev(h), H0 <= h < H1, of the S columns
 // (S a power of 4, at least 4): group g writes block h of each quarter of
 // the work area, so that a run of h completes four sub-blocks (Seq: the
@@ -124,9 +136,8 @@ inline void Combine16(const C* e, const C* o, double* const* r, double* const* i
 // e, and its block is rev(d) 8 + e in quarter t.
 template <int Lg, bool Conj, bool Seq, bool R8>
 void LeafPass(const double* in, double* wr, double* wi, std::size_t S, int Digits, std::size_t H0,
-              std::size_t H1) {
+              std::size_t H1, std::size_t Qs) {
   constexpr int L = 1 << Lg;
-  const std::size_t quarter = S / 4;
   const V neg = Bc(-0.0);
   const std::size_t row = 2 * S;
   for (std::size_t h = H0; h < H1; ++h) {
@@ -148,10 +159,8 @@ void LeafPass(const double* in, double* wr, double* wi, std::size_t S, int Digit
     const double* p = in + 8 * g;
     // Column 4g + t goes to block t S/4 + block; lane order 0, 2, 1, 3.
     const std::size_t base = block * L;
-    double* const r[4] = {wr + base, wr + base + 2 * quarter * L, wr + base + quarter * L,
-                          wr + base + 3 * quarter * L};
-    double* const i[4] = {wi + base, wi + base + 2 * quarter * L, wi + base + quarter * L,
-                          wi + base + 3 * quarter * L};
+    double* const r[4] = {wr + base, wr + base + 2 * Qs, wr + base + Qs, wr + base + 3 * Qs};
+    double* const i[4] = {wi + base, wi + base + 2 * Qs, wi + base + Qs, wi + base + 3 * Qs};
     if constexpr (Lg == 3) {
       C x[8];
       for (int j = 0; j < 8; ++j)
@@ -224,27 +233,27 @@ void Radix8Pass(double* wr, double* wi, const double* tw) {
   }
 }
 
+// Four values whose lanes hold the positions 0, 2, 1, 3 to out[0..7]
+// interleaved: no move across the register halves.
 inline void StoreInterleaved(double* out, V re, V im) {
-  const V lo = _mm256_unpacklo_pd(re, im);  // r0 i0 r2 i2
-  const V hi = _mm256_unpackhi_pd(re, im);  // r1 i1 r3 i3
-  _mm256_storeu_pd(out, _mm256_permute2f128_pd(lo, hi, 0x20));
-  _mm256_storeu_pd(out + 4, _mm256_permute2f128_pd(lo, hi, 0x31));
+  _mm256_storeu_pd(out, _mm256_unpacklo_pd(re, im));      // r0 i0 r1 i1
+  _mm256_storeu_pd(out + 4, _mm256_unpackhi_pd(re, im));  // r2 i2 r3 i3
 }
 
 // Step 3: the pass of length N = 4M into the interleaved array, every real
 // part times sr and every imaginary part times si (Scale), else unscaled.
 template <bool Full, bool Scale>
-void TopPass(const double* wr, const double* wi, std::size_t M, const double* tw, double* out,
-             double sr, double si) {
+void TopPass(const double* wr, const double* wi, std::size_t M, std::size_t Qs, const double* tw,
+             double* out, double sr, double si) {
   constexpr std::size_t kStride = Full ? 24 : 8;
   const V vr = Bc(sr), vi = Bc(si);
   for (std::size_t k = 0; k < M; k += 4, tw += kStride) {
     C w1, w2, w3;
     Twiddles<Full>(tw, w1, w2, w3);
     C y0 = LoadSplit(wr + k, wi + k);
-    C y1 = Mul(LoadSplit(wr + M + k, wi + M + k), w1);
-    C y2 = Mul(LoadSplit(wr + 2 * M + k, wi + 2 * M + k), w2);
-    C y3 = Mul(LoadSplit(wr + 3 * M + k, wi + 3 * M + k), w3);
+    C y1 = Mul(LoadSplit(wr + Qs + k, wi + Qs + k), w1);
+    C y2 = Mul(LoadSplit(wr + 2 * Qs + k, wi + 2 * Qs + k), w2);
+    C y3 = Mul(LoadSplit(wr + 3 * Qs + k, wi + 3 * Qs + k), w3);
     Dft4(y0, y1, y2, y3);
     if constexpr (Scale) {
       y0 = {y0.r * vr, y0.i * vi};
@@ -304,15 +313,14 @@ constexpr int kSeqLog2 = 19;
 
 template <int Lg, bool Inverse, bool R8>
 void LeafChunks(const double* data, double* wr, double* wi, std::size_t S, int digits, int cl,
-                int il, const double* tw, const std::size_t* offset, int Full) {
-  const std::size_t quarter = S << (Lg - 2);
+                int il, const double* tw, const std::size_t* offset, int Full, std::size_t Qs) {
   const std::size_t chunk = std::size_t{1} << (cl - Lg);  // leaf groups per chunk
   const std::size_t leaf = std::size_t{1} << Lg;
   std::size_t done = 0;
   for (std::size_t h = 0; h < S / 4; h += chunk) {
-    LeafPass<Lg, Inverse, false, R8>(data, wr, wi, S, digits, h, h + chunk);
+    LeafPass<Lg, Inverse, false, R8>(data, wr, wi, S, digits, h, h + chunk, Qs);
     for (int j = 0; j < 4; ++j) {
-      const std::size_t at = j * quarter + h * leaf;
+      const std::size_t at = j * Qs + h * leaf;
       if constexpr (R8)
         Radix8Pass(wr + at, wi + at, tw);  // cl = 7: one block of 128
       else
@@ -325,7 +333,7 @@ void LeafChunks(const double* data, double* wr, double* wi, std::size_t S, int d
       const std::size_t len = std::size_t{1} << ll;
       const std::size_t start = (h + chunk) * leaf - len;
       for (int j = 0; j < 4; ++j) {
-        const std::size_t at = j * quarter + start;
+        const std::size_t at = j * Qs + start;
         PassLevel(wr + at, wi + at, len, ll, tw + offset[ll], Full);
       }
     }
@@ -338,9 +346,10 @@ void Run(double* data, int log2n, const double* tw, const std::size_t* offset, d
   const std::size_t S = n >> Lg;
   // Number of radix-4 levels.
   const int digits = (log2n - Lg - (R8 ? 3 : 0)) / 2;
-  double* wr = work;
-  double* wi = work + n;
   const std::size_t quarter = n / 4;
+  const std::size_t qs = quarter + kQuarterPad;
+  double* wr = work + ((0U - reinterpret_cast<std::uintptr_t>(work) / 8) & 7U);
+  double* wi = wr + 4 * qs + kImagPad;
   const int full = numbra::detail::fft::FullTwiddleLevels(log2n);
   // Blocks of 2^cl in each quarter are finished while the leaf pass fills
   // them; cl has the parity of the levels, Lg <= cl <= log2n - 2. Larger
@@ -353,23 +362,24 @@ void Run(double* data, int log2n, const double* tw, const std::size_t* offset, d
   while (il > kInlineLog2 || ((il - base) & 1) != 0) --il;
   if (il < cl) il = cl;
   if (log2n >= kSeqLog2) {
-    LeafPass<Lg, Inverse, true, R8>(data, wr, wi, S, digits, 0, S / 4);
+    LeafPass<Lg, Inverse, true, R8>(data, wr, wi, S, digits, 0, S / 4, qs);
     if constexpr (R8)
-      for (std::size_t b = 0; b < n; b += 128) Radix8Pass(wr + b, wi + b, tw);
+      for (std::size_t j = 0; j < 4; ++j)
+        for (std::size_t b = j * qs; b < j * qs + quarter; b += 128) Radix8Pass(wr + b, wi + b, tw);
     il = base;
   } else {
-    LeafChunks<Lg, Inverse, R8>(data, wr, wi, S, digits, cl, il, tw, offset, full);
+    LeafChunks<Lg, Inverse, R8>(data, wr, wi, S, digits, cl, il, tw, offset, full, qs);
   }
   // The inverse is the conjugate of the forward transform of the conjugate,
   // divided by N = 2^log2n (an exact power of two).
   const double s = 1.0 / static_cast<double>(n);
   for (int j = 0; j < 4; ++j)
-    Combine(wr + j * quarter, wi + j * quarter, log2n - 2, il + 2, tw, offset, full);
+    Combine(wr + j * qs, wi + j * qs, log2n - 2, il + 2, tw, offset, full);
   const double* t = tw + offset[log2n];
   if (log2n <= full)
-    TopPass<true, Inverse>(wr, wi, quarter, t, data, s, -s);
+    TopPass<true, Inverse>(wr, wi, quarter, qs, t, data, s, -s);
   else
-    TopPass<false, Inverse>(wr, wi, quarter, t, data, s, -s);
+    TopPass<false, Inverse>(wr, wi, quarter, qs, t, data, s, -s);
 }
 
 }  // namespace

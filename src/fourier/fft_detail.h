@@ -68,7 +68,9 @@ constexpr int FullTwiddleLevels(int Log2N) noexcept { return Log2N <= 13 ? Log2N
 constexpr bool Radix8Level(int Log2N) noexcept { return (Log2N & 1) != 0 && Log2N >= 9; }
 
 // The AVX2 + FMA transform (fft_avx2.cpp) for 2^5 <= N: interleaved Data in
-// and out, Work of 2N doubles, twiddles Tw with the level offsets Offset.
+// and out, Work of Avx2WorkDoubles(N) doubles (the split parts, padded),
+// twiddles Tw with the level offsets Offset.
+constexpr std::size_t Avx2WorkDoubles(std::size_t N) noexcept { return 2 * N + 1280; }
 void ExecuteAvx2(double* Data, int Log2N, const double* Tw, const std::size_t* Offset, double* Work,
                  bool Inverse) noexcept;
 
@@ -77,7 +79,7 @@ struct Plan {
   int Log2N = -1;
   bool Avx2 = false;         ///< built for the AVX2 transform
   Tables Radix;              ///< twiddles of the portable transform
-  std::vector<double> Work;  ///< 2N doubles of split work area
+  std::vector<double> Work;  ///< split work area (2N doubles, more for AVX2)
 };
 
 /// Builds P for length 2^Log2N (0 <= Log2N <= 23) and the kernel set in use.

@@ -163,9 +163,14 @@ void GatherBitReversed(const double* Re, const double* Im, int Log2N, double Sca
 
 namespace {
 
+// Lane j of a group of four k = 4q .. 4q + 3 in the AVX2 work area holds
+// k = 4q + kLaneK[j] (see fft_avx2.cpp).
+constexpr std::size_t kLaneK[4] = {0, 2, 1, 3};
+
 // Twiddles of the AVX2 transform (layout in fft_avx2.cpp): for each level
 // l = Lg + 2, Lg + 4, .., Log2N (Lg = 4 for even Log2N, else 3), with
-// M = 2^l / 4, groups of four k = 4q .. 4q + 3, each group the real parts
+// M = 2^l / 4, groups of four k = 4q .. 4q + 3 (lanes in the order
+// kLaneK), each group the real parts
 // and the imaginary parts of w^k, then (l <= FullTwiddleLevels(Log2N)) of w^2k and
 // w^3k, w = exp(+2 pi i / 2^l).
 void BuildAvx2Tables(Tables& T, int Log2N) {
@@ -191,7 +196,7 @@ void BuildAvx2Tables(Tables& T, int Log2N) {
       for (std::size_t p = 1; p <= 7; ++p)
         for (std::size_t lane = 0; lane < 4; ++lane) {
           double* g = T.Values.data() + 8 * (7 * q + p - 1);
-          roots.Get(p * (4 * q + lane) * stride, g[lane], g[4 + lane]);
+          roots.Get(p * (4 * q + kLaneK[lane]) * stride, g[lane], g[4 + lane]);
         }
   }
   for (int l = first; l <= Log2N; l += 2) {
@@ -204,7 +209,8 @@ void BuildAvx2Tables(Tables& T, int Log2N) {
         for (std::size_t lane = 0; lane < 4; ++lane) {
           double* g =
               t + 8 * (static_cast<std::size_t>(powers) * q + static_cast<std::size_t>(p - 1));
-          roots.Get(static_cast<std::size_t>(p) * (4 * q + lane) * stride, g[lane], g[4 + lane]);
+          roots.Get(static_cast<std::size_t>(p) * (4 * q + kLaneK[lane]) * stride, g[lane],
+                    g[4 + lane]);
         }
   }
   T.Log2N = Log2N;
@@ -306,7 +312,7 @@ void BuildPlan(Plan& P, int Log2N) {
       BuildAvx2Tables(P.Radix, Log2N);
     else
       BuildTables(P.Radix, Log2N);
-    P.Work.assign(2 * n, 0.0);
+    P.Work.assign(P.Avx2 ? Avx2WorkDoubles(n) : 2 * n, 0.0);
   }
   P.Log2N = Log2N;
 }

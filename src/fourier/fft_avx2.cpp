@@ -341,7 +341,8 @@ void LeafChunks(const double* data, double* wr, double* wi, std::size_t S, int d
 }
 
 template <int Lg, bool Inverse, bool R8>
-void Run(double* data, int log2n, const double* tw, const std::size_t* offset, double* work) {
+void Run(double* data, int log2n, const double* tw, const std::size_t* offset, double* work,
+         double s) {
   const std::size_t n = std::size_t{1} << log2n;
   const std::size_t S = n >> Lg;
   // Number of radix-4 levels.
@@ -371,8 +372,7 @@ void Run(double* data, int log2n, const double* tw, const std::size_t* offset, d
     LeafChunks<Lg, Inverse, R8>(data, wr, wi, S, digits, cl, il, tw, offset, full, qs);
   }
   // The inverse is the conjugate of the forward transform of the conjugate,
-  // divided by N = 2^log2n (an exact power of two).
-  const double s = 1.0 / static_cast<double>(n);
+  // divided by N = 2^log2n: s = 1 / N, an exact power of two.
   for (int j = 0; j < 4; ++j)
     Combine(wr + j * qs, wi + j * qs, log2n - 2, il + 2, tw, offset, full);
   const double* t = tw + offset[log2n];
@@ -387,22 +387,22 @@ void Run(double* data, int log2n, const double* tw, const std::size_t* offset, d
 namespace numbra::detail::fft {
 
 void ExecuteAvx2(double* Data, int Log2N, const double* Tw, const std::size_t* Offset, double* Work,
-                 bool Inverse) noexcept {
+                 bool Inverse, double InvN) noexcept {
   if (Radix8Level(Log2N)) {
     if (Inverse)
-      Run<4, true, true>(Data, Log2N, Tw, Offset, Work);
+      Run<4, true, true>(Data, Log2N, Tw, Offset, Work, InvN);
     else
-      Run<4, false, true>(Data, Log2N, Tw, Offset, Work);
+      Run<4, false, true>(Data, Log2N, Tw, Offset, Work, InvN);
   } else if ((Log2N & 1) == 0) {
     if (Inverse)
-      Run<4, true, false>(Data, Log2N, Tw, Offset, Work);
+      Run<4, true, false>(Data, Log2N, Tw, Offset, Work, InvN);
     else
-      Run<4, false, false>(Data, Log2N, Tw, Offset, Work);
+      Run<4, false, false>(Data, Log2N, Tw, Offset, Work, InvN);
   } else {
     if (Inverse)
-      Run<3, true, false>(Data, Log2N, Tw, Offset, Work);
+      Run<3, true, false>(Data, Log2N, Tw, Offset, Work, InvN);
     else
-      Run<3, false, false>(Data, Log2N, Tw, Offset, Work);
+      Run<3, false, false>(Data, Log2N, Tw, Offset, Work, InvN);
   }
 }
 

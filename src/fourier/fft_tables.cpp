@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace numbra::detail::fft {
 
@@ -231,14 +232,20 @@ namespace numbra::detail::fft {
 namespace {
 
 // Transforms of up to 16 values, in registers: the parts are read with the
-// sign of the imaginary part given by Conj (the inverse transform is the
-// conjugate of the forward transform of the conjugate) and written back times
-// sr and si.
-template <int Lg>
-void SmallDft(double* d, double sr, double si, bool conj) {
+// sign of the imaginary part flipped when Inverse (the inverse transform is
+// the conjugate of the forward transform of the conjugate) and written back
+// times s and -s then. Unrolled by parameter packs rather than loops, so
+// that the values stay in registers (a vectorised loop would keep them in
+// memory, written as single values and read back as pairs, which the
+// processor cannot forward from its store buffer).
+template <int Lg, bool Inverse>
+void SmallDft(double* d, double s) {
   constexpr int n = 1 << Lg;
   Cx<double> x[n];
-  for (int j = 0; j < n; ++j) x[j] = {d[2 * j], conj ? -d[2 * j + 1] : d[2 * j + 1]};
+  [&]<int... J>(std::integer_sequence<int, J...>) {
+    ((x[J] = {d[2 * J], Inverse ? -d[2 * J + 1] : d[2 * J + 1]}), ...);
+  }
+  (std::make_integer_sequence<int, n>{});
   if constexpr (Lg == 1) {
     Dft2(x[0], x[1]);
   } else if constexpr (Lg == 2) {
@@ -248,28 +255,33 @@ void SmallDft(double* d, double sr, double si, bool conj) {
   } else {
     Dft16(x);
   }
-  for (int k = 0; k < n; ++k) {
-    const int p = Lg == 4 ? Dft16Out(k) : k;
-    d[2 * k] = x[p].r * sr;
-    d[2 * k + 1] = x[p].i * si;
+  [&]<int... K>(std::integer_sequence<int, K...>) {
+    if constexpr (Inverse) {
+      ((d[2 * K] = x[Lg == 4 ? Dft16Out(K) : K].r * s,
+        d[2 * K + 1] = x[Lg == 4 ? Dft16Out(K) : K].i * -s),
+       ...);
+    } else {
+      ((d[2 * K] = x[Lg == 4 ? Dft16Out(K) : K].r, d[2 * K + 1] = x[Lg == 4 ? Dft16Out(K) : K].i),
+       ...);
+    }
   }
+  (std::make_integer_sequence<int, n>{});
 }
 
-void ExecuteSmall(double* d, int Log2N, bool Inverse) {
-  const double s = Inverse ? 1.0 / static_cast<double>(1 << Log2N) : 1.0;
-  const double si = Inverse ? -s : s;
+template <bool Inverse>
+void ExecuteSmall(double* d, int Log2N, double s) {
   switch (Log2N) {
     case 1:
-      SmallDft<1>(d, s, si, Inverse);
+      SmallDft<1, Inverse>(d, s);
       break;
     case 2:
-      SmallDft<2>(d, s, si, Inverse);
+      SmallDft<2, Inverse>(d, s);
       break;
     case 3:
-      SmallDft<3>(d, s, si, Inverse);
+      SmallDft<3, Inverse>(d, s);
       break;
     case 4:
-      SmallDft<4>(d, s, si, Inverse);
+      SmallDft<4, Inverse>(d, s);
       break;
     default:
       break;
@@ -314,18 +326,23 @@ void BuildPlan(Plan& P, int Log2N) {
       BuildTables(P.Radix, Log2N);
     P.Work.assign(P.Avx2 ? Avx2WorkDoubles(n) : 2 * n, 0.0);
   }
+  P.InvN = 1.0 / static_cast<double>(n);
   P.Log2N = Log2N;
 }
 
 void Execute(Plan& P, double* Data, bool Inverse) noexcept {
   const int l = P.Log2N;
   if (l <= kSmallLog2) {
-    ExecuteSmall(Data, l, Inverse);
+    if (Inverse)
+      ExecuteSmall<true>(Data, l, P.InvN);
+    else
+      ExecuteSmall<false>(Data, l, P.InvN);
     return;
   }
 #if defined(NUMBRA_FFT_HAVE_AVX2)
   if (P.Avx2) {
-    ExecuteAvx2(Data, l, P.Radix.Values.data(), P.Radix.Offset.data(), P.Work.data(), Inverse);
+    ExecuteAvx2(Data, l, P.Radix.Values.data(), P.Radix.Offset.data(), P.Work.data(), Inverse,
+                P.InvN);
     return;
   }
 #endif
@@ -340,7 +357,7 @@ void Execute(Plan& P, double* Data, bool Inverse) noexcept {
   TransformGeneric(re, im, l, P.Radix.Values.data(), P.Radix.Offset.data());
   // Back to natural order while interleaving; the division by N = 2^l is a
   // multiplication by an exact power of two.
-  const double s = Inverse ? 1.0 / static_cast<double>(n) : 1.0;
+  const double s = Inverse ? P.InvN : 1.0;
   GatherBitReversed(re, im, l, s, sign * s, Data);
 }
 

@@ -268,6 +268,74 @@ void TopPass(const double* wr, const double* wi, std::size_t M, std::size_t Qs, 
   }
 }
 
+// Top pass of the transforms in registers for one group h of four k: the
+// rows v0..v3 (lanes = the four columns) are transposed as in StoreRows
+// into the quarters, combined with the twiddles of group h (full table Tw),
+// and stored to Data at positions 4h + M t (M = N/4), times s and -s with
+// Inverse.
+template <bool Inverse>
+inline void TopGroup(double* data, std::size_t M, std::size_t h, const double* tw, double s, C y0,
+                     C y1, C y2, C y3) {
+  Transpose4(y0.r, y2.r, y1.r, y3.r);
+  Transpose4(y0.i, y2.i, y1.i, y3.i);
+  C w1, w2, w3;
+  Twiddles<true>(tw + 24 * h, w1, w2, w3);
+  y1 = Mul(y1, w1);
+  y2 = Mul(y2, w2);
+  y3 = Mul(y3, w3);
+  Dft4(y0, y1, y2, y3);
+  if constexpr (Inverse) {
+    const V vr = Bc(s), vi = Bc(-s);
+    y0 = {y0.r * vr, y0.i * vi};
+    y1 = {y1.r * vr, y1.i * vi};
+    y2 = {y2.r * vr, y2.i * vi};
+    y3 = {y3.r * vr, y3.i * vi};
+  }
+  double* out = data + 8 * h;
+  StoreInterleaved(out, y0.r, y0.i);
+  StoreInterleaved(out + 2 * M, y1.r, y1.i);
+  StoreInterleaved(out + 4 * M, y2.r, y2.i);
+  StoreInterleaved(out + 6 * M, y3.r, y3.i);
+}
+
+// The transforms of 32 and 64 values in registers: the leaf pass of the one
+// group of four columns, then the top pass on the transposed rows instead of
+// a round trip through the work area (the same operations in the same
+// order). Every input value is loaded before the first store, so the output
+// can go in place.
+template <bool Inverse>
+void Dft32(double* data, const double* tw, double s) {
+  const V neg = Bc(-0.0);
+  C x[8];
+  for (int j = 0; j < 8; ++j) LoadColumns(data + 8 * j, x[j], neg, Inverse);
+  Dft8(x);
+  TopGroup<Inverse>(data, 8, 0, tw, s, x[0], x[1], x[2], x[3]);
+  TopGroup<Inverse>(data, 8, 1, tw, s, x[4], x[5], x[6], x[7]);
+}
+
+template <int H, bool Inverse>
+inline void Dft64Half(double* data, const C* e, const C* o, const double* tw, double s) {
+  const C t0 = Rot16<4 * H>(o[4 * H]);
+  const C t1 = Rot16<4 * H + 1>(o[4 * H + 1]);
+  const C t2 = Rot16<4 * H + 2>(o[4 * H + 2]);
+  const C t3 = Rot16<4 * H + 3>(o[4 * H + 3]);
+  const C* ee = e + 4 * H;
+  TopGroup<Inverse>(data, 16, H, tw, s, ee[0] + t0, ee[1] + t1, ee[2] + t2, ee[3] + t3);
+  TopGroup<Inverse>(data, 16, H + 2, tw, s, ee[0] - t0, ee[1] - t1, ee[2] - t2, ee[3] - t3);
+}
+
+template <bool Inverse>
+void Dft64(double* data, const double* tw, double s) {
+  const V neg = Bc(-0.0);
+  C e[8], o[8];
+  for (int j = 0; j < 8; ++j) LoadColumns(data + 16 * j, e[j], neg, Inverse);
+  for (int j = 0; j < 8; ++j) LoadColumns(data + 16 * j + 8, o[j], neg, Inverse);
+  Dft8(e);
+  Dft8(o);
+  Dft64Half<0, Inverse>(data, e, o, tw, s);
+  Dft64Half<1, Inverse>(data, e, o, tw, s);
+}
+
 // Blocks up to this length (complex values) have their remaining passes
 // run level by level: 2^10 values are 16 KiB in split form and stay in the
 // first-level cache.
@@ -388,7 +456,17 @@ namespace numbra::detail::fft {
 
 void ExecuteAvx2(double* Data, int Log2N, const double* Tw, const std::size_t* Offset, double* Work,
                  bool Inverse, double InvN) noexcept {
-  if (Radix8Level(Log2N)) {
+  if (Log2N == 5) {
+    if (Inverse)
+      Dft32<true>(Data, Tw + Offset[5], InvN);
+    else
+      Dft32<false>(Data, Tw + Offset[5], InvN);
+  } else if (Log2N == 6) {
+    if (Inverse)
+      Dft64<true>(Data, Tw + Offset[6], InvN);
+    else
+      Dft64<false>(Data, Tw + Offset[6], InvN);
+  } else if (Radix8Level(Log2N)) {
     if (Inverse)
       Run<4, true, true>(Data, Log2N, Tw, Offset, Work, InvN);
     else

@@ -19,7 +19,7 @@
 //     once a block fits in the cache all its passes run there.
 //  3. The last radix-4 pass writes the caller's interleaved array, with the
 //     scaling and conjugation of the inverse transform folded in.
-// Transforms of 16 values or fewer never come here.
+// Transforms of 8 values or fewer never come here.
 #include "fourier/fft_detail.h"
 #include <immintrin.h>
 
@@ -313,6 +313,24 @@ void Dft32(double* data, const double* tw, double s) {
   TopGroup<Inverse>(data, 8, 1, tw, s, x[4], x[5], x[6], x[7]);
 }
 
+// Twiddles of the top pass of length 16 in the layout of the tables (lanes
+// k = 0, 2, 1, 3): w^k, w^2k, w^3k, w = exp(+2 pi i / 16).
+constexpr double kTw16[24] = {kC16[0],  kC16[2],  kC16[1],  kC16[3], kC16[12], kC16[14],
+                              kC16[13], kC16[15], kC16[0],  kC16[4], kC16[2],  kC16[6],
+                              kC16[12], kC16[0],  kC16[14], kC16[2], kC16[0],  kC16[6],
+                              kC16[3],  kC16[9],  kC16[12], kC16[2], kC16[15], kC16[5]};
+
+// Length 16 as four columns of four: a DFT of length 4 down the columns,
+// then the top pass.
+template <bool Inverse>
+void Dft16Regs(double* data, double s) {
+  const V neg = Bc(-0.0);
+  C x[4];
+  for (int j = 0; j < 4; ++j) LoadColumns(data + 8 * j, x[j], neg, Inverse);
+  Dft4(x[0], x[1], x[2], x[3]);
+  TopGroup<Inverse>(data, 4, 0, kTw16, s, x[0], x[1], x[2], x[3]);
+}
+
 template <int H, bool Inverse>
 inline void Dft64Half(double* data, const C* e, const C* o, const double* tw, double s) {
   const C t0 = Rot16<4 * H>(o[4 * H]);
@@ -456,7 +474,12 @@ namespace numbra::detail::fft {
 
 void ExecuteAvx2(double* Data, int Log2N, const double* Tw, const std::size_t* Offset, double* Work,
                  bool Inverse, double InvN) noexcept {
-  if (Log2N == 5) {
+  if (Log2N == 4) {
+    if (Inverse)
+      Dft16Regs<true>(Data, InvN);
+    else
+      Dft16Regs<false>(Data, InvN);
+  } else if (Log2N == 5) {
     if (Inverse)
       Dft32<true>(Data, Tw + Offset[5], InvN);
     else

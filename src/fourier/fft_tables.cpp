@@ -332,6 +332,12 @@ void BuildPlan(Plan& P, int Log2N) {
 
 void Execute(Plan& P, double* Data, bool Inverse) noexcept {
   const int l = P.Log2N;
+#if defined(NUMBRA_FFT_HAVE_AVX2)
+  if (P.Avx2 && l == kSmallLog2) {
+    ExecuteAvx2(Data, l, nullptr, nullptr, nullptr, Inverse, P.InvN);
+    return;
+  }
+#endif
   if (l <= kSmallLog2) {
     if (Inverse)
       ExecuteSmall<true>(Data, l, P.InvN);

@@ -19,7 +19,10 @@
 //     once a block fits in the cache all its passes run there.
 //  3. The last radix-4 pass writes the caller's interleaved array, with the
 //     scaling and conjugation of the inverse transform folded in.
-// Transforms of 8 values or fewer never come here.
+// The work area's quarters are padded apart and its lanes hold the
+// positions 4q + 0, 2, 1, 3 (see kQuarterPad and StoreRows). Lengths 16, 32
+// and 64 run entirely in registers (Dft16Regs, Dft32, Dft64). Transforms of
+// 8 values or fewer never come here.
 #include "fourier/fft_detail.h"
 #include <immintrin.h>
 

@@ -70,6 +70,16 @@ struct TFastFourier::Workspace {
   detail::fft::Plan plan;
 };
 
+namespace {
+
+// Whether P is the plan for n values. Checked inline on every transform, so
+// that the common case costs no call.
+inline bool PlanFits(const detail::fft::Plan& P, int32_t n) noexcept {
+  return P.Log2N >= 0 && (int32_t{1} << P.Log2N) == n;
+}
+
+}  // namespace
+
 TFastFourier::TFastFourier(TComponent* AOwner) : TComponent(AOwner) {
   detail::Allocate<EORKFourierError>(*this, "not enough memory on heap", [this] {
     FData.assign(2 * static_cast<std::size_t>(FNumData), 0.0);
@@ -145,7 +155,7 @@ void TFastFourier::ClearImag() noexcept {
 // ---- transforms ---------------------------------------------------------------
 
 void TFastFourier::PrepareWorkspace() {
-  if (work_ && work_->plan.Log2N >= 0 && (int32_t{1} << work_->plan.Log2N) == FNumData) return;
+  if (work_ && PlanFits(work_->plan, FNumData)) return;
   const int l = Log2Of(FNumData);
   detail::Allocate<EORKFourierError>(*this, "not enough memory on heap", [&] {
     if (!work_) work_ = std::make_unique<Workspace>();
@@ -213,18 +223,27 @@ void TFastFourier::ApplyWindow() noexcept {
   }
 }
 
+// Transform and InverseTransform are DoFFT(1) and DoFFT(-1) with the checks
+// that cannot fail left out, so that short transforms cost little more than
+// their butterflies.
 void TFastFourier::Transform() {
-  PrepareWorkspace();  // before the window, so that a failure changes nothing
-  ApplyWindow();
-  DoFFT(1);
+  // The working area before the window, so that a failure changes nothing.
+  if (!work_ || !PlanFits(work_->plan, FNumData)) PrepareWorkspace();
+  if (FWgtWin != TFastFourierWgtWin::fwRectangle) ApplyWindow();
+  detail::fft::Execute(work_->plan, FData.data(), false);
+  MaxValuesValid = false;
 }
 
-void TFastFourier::InverseTransform() { DoFFT(-1); }
+void TFastFourier::InverseTransform() {
+  if (!work_ || !PlanFits(work_->plan, FNumData)) PrepareWorkspace();
+  detail::fft::Execute(work_->plan, FData.data(), true);
+  MaxValuesValid = false;
+}
 
 void TFastFourier::DoFFT(int32_t isign) {
   if (isign != 1 && isign != -1)
     throw EORKFourierError(detail::ComponentMsg(*this, "transform direction must be 1 or -1"));
-  PrepareWorkspace();
+  if (!work_ || !PlanFits(work_->plan, FNumData)) PrepareWorkspace();
   detail::fft::Execute(work_->plan, FData.data(), isign < 0);
   MaxValuesValid = false;
 }

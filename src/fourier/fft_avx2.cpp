@@ -19,7 +19,10 @@
 //     once a block fits in the cache all its passes run there.
 //  3. The last radix-4 pass writes the caller's interleaved array, with the
 //     scaling and conjugation of the inverse transform folded in.
-// Transforms of 16 values or fewer never come here.
+// The work area's quarters are padded apart and its lanes hold the
+// positions 4q + 0, 2, 1, 3 (see kQuarterPad and StoreRows). Lengths 16, 32
+// and 64 run entirely in registers (Dft16Regs, Dft32, Dft64). Transforms of
+// 8 values or fewer never come here.
 #include "fourier/fft_detail.h"
 #include <immintrin.h>
 
@@ -85,16 +88,18 @@ inline void LoadColumns(const double* p, C& x, V neg, bool conj) {
 
 // Transposes the four vectors v[0..3] (lanes = columns 0, 2, 1, 3) and
 // stores them at offset At of the four column blocks.
+// The rows are transposed in the order v0, v2, v1, v3, so that the stored
+// lanes hold the positions At + 0, 2, 1, 3 (the lane order of the work area).
 inline void StoreRows(C v0, C v1, C v2, C v3, double* const* r, double* const* i, std::size_t At) {
-  Transpose4(v0.r, v1.r, v2.r, v3.r);
-  Transpose4(v0.i, v1.i, v2.i, v3.i);
+  Transpose4(v0.r, v2.r, v1.r, v3.r);
+  Transpose4(v0.i, v2.i, v1.i, v3.i);
   _mm256_storeu_pd(r[0] + At, v0.r);
-  _mm256_storeu_pd(r[1] + At, v1.r);
-  _mm256_storeu_pd(r[2] + At, v2.r);
+  _mm256_storeu_pd(r[1] + At, v2.r);
+  _mm256_storeu_pd(r[2] + At, v1.r);
   _mm256_storeu_pd(r[3] + At, v3.r);
   _mm256_storeu_pd(i[0] + At, v0.i);
-  _mm256_storeu_pd(i[1] + At, v1.i);
-  _mm256_storeu_pd(i[2] + At, v2.i);
+  _mm256_storeu_pd(i[1] + At, v2.i);
+  _mm256_storeu_pd(i[2] + At, v1.i);
   _mm256_storeu_pd(i[3] + At, v3.i);
 }
 
@@ -112,6 +117,16 @@ inline void Combine16(const C* e, const C* o, double* const* r, double* const* i
   StoreRows(ee[0] - t0, ee[1] - t1, ee[2] - t2, ee[3] - t3, r, i, 4 * H + 8);
 }
 
+// The four quarters of the work area lie Qs = N/4 + kQuarterPad doubles
+// apart, the imaginary parts kImagPad doubles after the fourth quarter of
+// the real parts, and the area starts on a cache line. Without the padding
+// the quarters (and the two parts) would be a multiple of 4 KiB apart: the
+// streams of the top pass and the blocks the leaf pass fills at a time would
+// all fall into the same few cache sets. With it the quarters are 16 sets
+// of the first-level cache apart and the imaginary parts 8 more.
+constexpr std::size_t kQuarterPad = 128;
+constexpr std::size_t kImagPad = 64;
+
 // Step 1 for the column groups g = rev(h), H0 <= h < H1, of the S columns
 // (S a power of 4, at least 4): group g writes block h of each quarter of
 // the work area, so that a run of h completes four sub-blocks (Seq: the
@@ -124,9 +139,8 @@ inline void Combine16(const C* e, const C* o, double* const* r, double* const* i
 // e, and its block is rev(d) 8 + e in quarter t.
 template <int Lg, bool Conj, bool Seq, bool R8>
 void LeafPass(const double* in, double* wr, double* wi, std::size_t S, int Digits, std::size_t H0,
-              std::size_t H1) {
+              std::size_t H1, std::size_t Qs) {
   constexpr int L = 1 << Lg;
-  const std::size_t quarter = S / 4;
   const V neg = Bc(-0.0);
   const std::size_t row = 2 * S;
   for (std::size_t h = H0; h < H1; ++h) {
@@ -148,10 +162,8 @@ void LeafPass(const double* in, double* wr, double* wi, std::size_t S, int Digit
     const double* p = in + 8 * g;
     // Column 4g + t goes to block t S/4 + block; lane order 0, 2, 1, 3.
     const std::size_t base = block * L;
-    double* const r[4] = {wr + base, wr + base + 2 * quarter * L, wr + base + quarter * L,
-                          wr + base + 3 * quarter * L};
-    double* const i[4] = {wi + base, wi + base + 2 * quarter * L, wi + base + quarter * L,
-                          wi + base + 3 * quarter * L};
+    double* const r[4] = {wr + base, wr + base + 2 * Qs, wr + base + Qs, wr + base + 3 * Qs};
+    double* const i[4] = {wi + base, wi + base + 2 * Qs, wi + base + Qs, wi + base + 3 * Qs};
     if constexpr (Lg == 3) {
       C x[8];
       for (int j = 0; j < 8; ++j)
@@ -224,27 +236,27 @@ void Radix8Pass(double* wr, double* wi, const double* tw) {
   }
 }
 
+// Four values whose lanes hold the positions 0, 2, 1, 3 to out[0..7]
+// interleaved: no move across the register halves.
 inline void StoreInterleaved(double* out, V re, V im) {
-  const V lo = _mm256_unpacklo_pd(re, im);  // r0 i0 r2 i2
-  const V hi = _mm256_unpackhi_pd(re, im);  // r1 i1 r3 i3
-  _mm256_storeu_pd(out, _mm256_permute2f128_pd(lo, hi, 0x20));
-  _mm256_storeu_pd(out + 4, _mm256_permute2f128_pd(lo, hi, 0x31));
+  _mm256_storeu_pd(out, _mm256_unpacklo_pd(re, im));      // r0 i0 r1 i1
+  _mm256_storeu_pd(out + 4, _mm256_unpackhi_pd(re, im));  // r2 i2 r3 i3
 }
 
 // Step 3: the pass of length N = 4M into the interleaved array, every real
 // part times sr and every imaginary part times si (Scale), else unscaled.
 template <bool Full, bool Scale>
-void TopPass(const double* wr, const double* wi, std::size_t M, const double* tw, double* out,
-             double sr, double si) {
+void TopPass(const double* wr, const double* wi, std::size_t M, std::size_t Qs, const double* tw,
+             double* out, double sr, double si) {
   constexpr std::size_t kStride = Full ? 24 : 8;
   const V vr = Bc(sr), vi = Bc(si);
   for (std::size_t k = 0; k < M; k += 4, tw += kStride) {
     C w1, w2, w3;
     Twiddles<Full>(tw, w1, w2, w3);
     C y0 = LoadSplit(wr + k, wi + k);
-    C y1 = Mul(LoadSplit(wr + M + k, wi + M + k), w1);
-    C y2 = Mul(LoadSplit(wr + 2 * M + k, wi + 2 * M + k), w2);
-    C y3 = Mul(LoadSplit(wr + 3 * M + k, wi + 3 * M + k), w3);
+    C y1 = Mul(LoadSplit(wr + Qs + k, wi + Qs + k), w1);
+    C y2 = Mul(LoadSplit(wr + 2 * Qs + k, wi + 2 * Qs + k), w2);
+    C y3 = Mul(LoadSplit(wr + 3 * Qs + k, wi + 3 * Qs + k), w3);
     Dft4(y0, y1, y2, y3);
     if constexpr (Scale) {
       y0 = {y0.r * vr, y0.i * vi};
@@ -257,6 +269,92 @@ void TopPass(const double* wr, const double* wi, std::size_t M, const double* tw
     StoreInterleaved(out + 2 * (2 * M + k), y2.r, y2.i);
     StoreInterleaved(out + 2 * (3 * M + k), y3.r, y3.i);
   }
+}
+
+// Top pass of the transforms in registers for one group h of four k: the
+// rows v0..v3 (lanes = the four columns) are transposed as in StoreRows
+// into the quarters, combined with the twiddles of group h (full table Tw),
+// and stored to Data at positions 4h + M t (M = N/4), times s and -s with
+// Inverse.
+template <bool Inverse>
+inline void TopGroup(double* data, std::size_t M, std::size_t h, const double* tw, double s, C y0,
+                     C y1, C y2, C y3) {
+  Transpose4(y0.r, y2.r, y1.r, y3.r);
+  Transpose4(y0.i, y2.i, y1.i, y3.i);
+  C w1, w2, w3;
+  Twiddles<true>(tw + 24 * h, w1, w2, w3);
+  y1 = Mul(y1, w1);
+  y2 = Mul(y2, w2);
+  y3 = Mul(y3, w3);
+  Dft4(y0, y1, y2, y3);
+  if constexpr (Inverse) {
+    const V vr = Bc(s), vi = Bc(-s);
+    y0 = {y0.r * vr, y0.i * vi};
+    y1 = {y1.r * vr, y1.i * vi};
+    y2 = {y2.r * vr, y2.i * vi};
+    y3 = {y3.r * vr, y3.i * vi};
+  }
+  double* out = data + 8 * h;
+  StoreInterleaved(out, y0.r, y0.i);
+  StoreInterleaved(out + 2 * M, y1.r, y1.i);
+  StoreInterleaved(out + 4 * M, y2.r, y2.i);
+  StoreInterleaved(out + 6 * M, y3.r, y3.i);
+}
+
+// The transforms of 32 and 64 values in registers: the leaf pass of the one
+// group of four columns, then the top pass on the transposed rows instead of
+// a round trip through the work area (the same operations in the same
+// order). Every input value is loaded before the first store, so the output
+// can go in place.
+template <bool Inverse>
+void Dft32(double* data, const double* tw, double s) {
+  const V neg = Bc(-0.0);
+  C x[8];
+  for (int j = 0; j < 8; ++j) LoadColumns(data + 8 * j, x[j], neg, Inverse);
+  Dft8(x);
+  TopGroup<Inverse>(data, 8, 0, tw, s, x[0], x[1], x[2], x[3]);
+  TopGroup<Inverse>(data, 8, 1, tw, s, x[4], x[5], x[6], x[7]);
+}
+
+// Twiddles of the top pass of length 16 in the layout of the tables (lanes
+// k = 0, 2, 1, 3): w^k, w^2k, w^3k, w = exp(+2 pi i / 16).
+constexpr double kTw16[24] = {kC16[0],  kC16[2],  kC16[1],  kC16[3], kC16[12], kC16[14],
+                              kC16[13], kC16[15], kC16[0],  kC16[4], kC16[2],  kC16[6],
+                              kC16[12], kC16[0],  kC16[14], kC16[2], kC16[0],  kC16[6],
+                              kC16[3],  kC16[9],  kC16[12], kC16[2], kC16[15], kC16[5]};
+
+// Length 16 as four columns of four: a DFT of length 4 down the columns,
+// then the top pass.
+template <bool Inverse>
+void Dft16Regs(double* data, double s) {
+  const V neg = Bc(-0.0);
+  C x[4];
+  for (int j = 0; j < 4; ++j) LoadColumns(data + 8 * j, x[j], neg, Inverse);
+  Dft4(x[0], x[1], x[2], x[3]);
+  TopGroup<Inverse>(data, 4, 0, kTw16, s, x[0], x[1], x[2], x[3]);
+}
+
+template <int H, bool Inverse>
+inline void Dft64Half(double* data, const C* e, const C* o, const double* tw, double s) {
+  const C t0 = Rot16<4 * H>(o[4 * H]);
+  const C t1 = Rot16<4 * H + 1>(o[4 * H + 1]);
+  const C t2 = Rot16<4 * H + 2>(o[4 * H + 2]);
+  const C t3 = Rot16<4 * H + 3>(o[4 * H + 3]);
+  const C* ee = e + 4 * H;
+  TopGroup<Inverse>(data, 16, H, tw, s, ee[0] + t0, ee[1] + t1, ee[2] + t2, ee[3] + t3);
+  TopGroup<Inverse>(data, 16, H + 2, tw, s, ee[0] - t0, ee[1] - t1, ee[2] - t2, ee[3] - t3);
+}
+
+template <bool Inverse>
+void Dft64(double* data, const double* tw, double s) {
+  const V neg = Bc(-0.0);
+  C e[8], o[8];
+  for (int j = 0; j < 8; ++j) LoadColumns(data + 16 * j, e[j], neg, Inverse);
+  for (int j = 0; j < 8; ++j) LoadColumns(data + 16 * j + 8, o[j], neg, Inverse);
+  Dft8(e);
+  Dft8(o);
+  Dft64Half<0, Inverse>(data, e, o, tw, s);
+  Dft64Half<1, Inverse>(data, e, o, tw, s);
 }
 
 // Blocks up to this length (complex values) have their remaining passes
@@ -298,21 +396,23 @@ void Combine(double* wr, double* wi, int l, int Lo, const double* tw, const std:
 // (four at a time, one per quarter: 2^12 values are 64 KiB each).
 constexpr int kInlineLog2 = 8;
 // From this length on the leaf pass reads the columns in order instead
-// (block order in the work area scattered): beyond the caches, reading the
-// caller's array in sequence matters more.
-constexpr int kSeqLog2 = 19;
+// (block order in the work area scattered): the sixteen rows it reads at a
+// time are then 8 KiB or more apart, in the same few cache sets, and a
+// cache line of the caller's array is used whole only while neighbouring
+// columns are read one after the other. That matters more here than
+// finishing blocks while the first-level cache holds them (measured).
+constexpr int kSeqLog2 = 13;
 
 template <int Lg, bool Inverse, bool R8>
 void LeafChunks(const double* data, double* wr, double* wi, std::size_t S, int digits, int cl,
-                int il, const double* tw, const std::size_t* offset, int Full) {
-  const std::size_t quarter = S << (Lg - 2);
+                int il, const double* tw, const std::size_t* offset, int Full, std::size_t Qs) {
   const std::size_t chunk = std::size_t{1} << (cl - Lg);  // leaf groups per chunk
   const std::size_t leaf = std::size_t{1} << Lg;
   std::size_t done = 0;
   for (std::size_t h = 0; h < S / 4; h += chunk) {
-    LeafPass<Lg, Inverse, false, R8>(data, wr, wi, S, digits, h, h + chunk);
+    LeafPass<Lg, Inverse, false, R8>(data, wr, wi, S, digits, h, h + chunk, Qs);
     for (int j = 0; j < 4; ++j) {
-      const std::size_t at = j * quarter + h * leaf;
+      const std::size_t at = j * Qs + h * leaf;
       if constexpr (R8)
         Radix8Pass(wr + at, wi + at, tw);  // cl = 7: one block of 128
       else
@@ -325,7 +425,7 @@ void LeafChunks(const double* data, double* wr, double* wi, std::size_t S, int d
       const std::size_t len = std::size_t{1} << ll;
       const std::size_t start = (h + chunk) * leaf - len;
       for (int j = 0; j < 4; ++j) {
-        const std::size_t at = j * quarter + start;
+        const std::size_t at = j * Qs + start;
         PassLevel(wr + at, wi + at, len, ll, tw + offset[ll], Full);
       }
     }
@@ -333,14 +433,16 @@ void LeafChunks(const double* data, double* wr, double* wi, std::size_t S, int d
 }
 
 template <int Lg, bool Inverse, bool R8>
-void Run(double* data, int log2n, const double* tw, const std::size_t* offset, double* work) {
+void Run(double* data, int log2n, const double* tw, const std::size_t* offset, double* work,
+         double s) {
   const std::size_t n = std::size_t{1} << log2n;
   const std::size_t S = n >> Lg;
   // Number of radix-4 levels.
   const int digits = (log2n - Lg - (R8 ? 3 : 0)) / 2;
-  double* wr = work;
-  double* wi = work + n;
   const std::size_t quarter = n / 4;
+  const std::size_t qs = quarter + kQuarterPad;
+  double* wr = work + ((0U - reinterpret_cast<std::uintptr_t>(work) / 8) & 7U);
+  double* wi = wr + 4 * qs + kImagPad;
   const int full = numbra::detail::fft::FullTwiddleLevels(log2n);
   // Blocks of 2^cl in each quarter are finished while the leaf pass fills
   // them; cl has the parity of the levels, Lg <= cl <= log2n - 2. Larger
@@ -353,23 +455,23 @@ void Run(double* data, int log2n, const double* tw, const std::size_t* offset, d
   while (il > kInlineLog2 || ((il - base) & 1) != 0) --il;
   if (il < cl) il = cl;
   if (log2n >= kSeqLog2) {
-    LeafPass<Lg, Inverse, true, R8>(data, wr, wi, S, digits, 0, S / 4);
+    LeafPass<Lg, Inverse, true, R8>(data, wr, wi, S, digits, 0, S / 4, qs);
     if constexpr (R8)
-      for (std::size_t b = 0; b < n; b += 128) Radix8Pass(wr + b, wi + b, tw);
+      for (std::size_t j = 0; j < 4; ++j)
+        for (std::size_t b = j * qs; b < j * qs + quarter; b += 128) Radix8Pass(wr + b, wi + b, tw);
     il = base;
   } else {
-    LeafChunks<Lg, Inverse, R8>(data, wr, wi, S, digits, cl, il, tw, offset, full);
+    LeafChunks<Lg, Inverse, R8>(data, wr, wi, S, digits, cl, il, tw, offset, full, qs);
   }
   // The inverse is the conjugate of the forward transform of the conjugate,
-  // divided by N = 2^log2n (an exact power of two).
-  const double s = 1.0 / static_cast<double>(n);
+  // divided by N = 2^log2n: s = 1 / N, an exact power of two.
   for (int j = 0; j < 4; ++j)
-    Combine(wr + j * quarter, wi + j * quarter, log2n - 2, il + 2, tw, offset, full);
+    Combine(wr + j * qs, wi + j * qs, log2n - 2, il + 2, tw, offset, full);
   const double* t = tw + offset[log2n];
   if (log2n <= full)
-    TopPass<true, Inverse>(wr, wi, quarter, t, data, s, -s);
+    TopPass<true, Inverse>(wr, wi, quarter, qs, t, data, s, -s);
   else
-    TopPass<false, Inverse>(wr, wi, quarter, t, data, s, -s);
+    TopPass<false, Inverse>(wr, wi, quarter, qs, t, data, s, -s);
 }
 
 }  // namespace
@@ -377,22 +479,37 @@ void Run(double* data, int log2n, const double* tw, const std::size_t* offset, d
 namespace numbra::detail::fft {
 
 void ExecuteAvx2(double* Data, int Log2N, const double* Tw, const std::size_t* Offset, double* Work,
-                 bool Inverse) noexcept {
-  if (Radix8Level(Log2N)) {
+                 bool Inverse, double InvN) noexcept {
+  if (Log2N == 4) {
     if (Inverse)
-      Run<4, true, true>(Data, Log2N, Tw, Offset, Work);
+      Dft16Regs<true>(Data, InvN);
     else
-      Run<4, false, true>(Data, Log2N, Tw, Offset, Work);
+      Dft16Regs<false>(Data, InvN);
+  } else if (Log2N == 5) {
+    if (Inverse)
+      Dft32<true>(Data, Tw + Offset[5], InvN);
+    else
+      Dft32<false>(Data, Tw + Offset[5], InvN);
+  } else if (Log2N == 6) {
+    if (Inverse)
+      Dft64<true>(Data, Tw + Offset[6], InvN);
+    else
+      Dft64<false>(Data, Tw + Offset[6], InvN);
+  } else if (Radix8Level(Log2N)) {
+    if (Inverse)
+      Run<4, true, true>(Data, Log2N, Tw, Offset, Work, InvN);
+    else
+      Run<4, false, true>(Data, Log2N, Tw, Offset, Work, InvN);
   } else if ((Log2N & 1) == 0) {
     if (Inverse)
-      Run<4, true, false>(Data, Log2N, Tw, Offset, Work);
+      Run<4, true, false>(Data, Log2N, Tw, Offset, Work, InvN);
     else
-      Run<4, false, false>(Data, Log2N, Tw, Offset, Work);
+      Run<4, false, false>(Data, Log2N, Tw, Offset, Work, InvN);
   } else {
     if (Inverse)
-      Run<3, true, false>(Data, Log2N, Tw, Offset, Work);
+      Run<3, true, false>(Data, Log2N, Tw, Offset, Work, InvN);
     else
-      Run<3, false, false>(Data, Log2N, Tw, Offset, Work);
+      Run<3, false, false>(Data, Log2N, Tw, Offset, Work, InvN);
   }
 }
 

@@ -67,17 +67,21 @@ constexpr int FullTwiddleLevels(int Log2N) noexcept { return Log2N <= 13 ? Log2N
 /// lengths leaves of 16.
 constexpr bool Radix8Level(int Log2N) noexcept { return (Log2N & 1) != 0 && Log2N >= 9; }
 
-// The AVX2 + FMA transform (fft_avx2.cpp) for 2^5 <= N: interleaved Data in
-// and out, Work of 2N doubles, twiddles Tw with the level offsets Offset.
+// The AVX2 + FMA transform (fft_avx2.cpp) for 2^4 <= N (at 2^4 Tw, Offset
+// and Work are not used), InvN = 1 / N: interleaved Data in
+// and out, Work of Avx2WorkDoubles(N) doubles (the split parts, padded),
+// twiddles Tw with the level offsets Offset.
+constexpr std::size_t Avx2WorkDoubles(std::size_t N) noexcept { return 2 * N + 1280; }
 void ExecuteAvx2(double* Data, int Log2N, const double* Tw, const std::size_t* Offset, double* Work,
-                 bool Inverse) noexcept;
+                 bool Inverse, double InvN) noexcept;
 
 /// Everything a transform of one length needs, built once per length.
 struct Plan {
   int Log2N = -1;
   bool Avx2 = false;         ///< built for the AVX2 transform
+  double InvN = 1.0;         ///< 1 / N, exact (a power of two)
   Tables Radix;              ///< twiddles of the portable transform
-  std::vector<double> Work;  ///< 2N doubles of split work area
+  std::vector<double> Work;  ///< split work area (2N doubles, more for AVX2)
 };
 
 /// Builds P for length 2^Log2N (0 <= Log2N <= 23) and the kernel set in use.

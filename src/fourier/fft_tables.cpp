@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace numbra::detail::fft {
 
@@ -163,9 +164,14 @@ void GatherBitReversed(const double* Re, const double* Im, int Log2N, double Sca
 
 namespace {
 
+// Lane j of a group of four k = 4q .. 4q + 3 in the AVX2 work area holds
+// k = 4q + kLaneK[j] (see fft_avx2.cpp).
+constexpr std::size_t kLaneK[4] = {0, 2, 1, 3};
+
 // Twiddles of the AVX2 transform (layout in fft_avx2.cpp): for each level
 // l = Lg + 2, Lg + 4, .., Log2N (Lg = 4 for even Log2N, else 3), with
-// M = 2^l / 4, groups of four k = 4q .. 4q + 3, each group the real parts
+// M = 2^l / 4, groups of four k = 4q .. 4q + 3 (lanes in the order
+// kLaneK), each group the real parts
 // and the imaginary parts of w^k, then (l <= FullTwiddleLevels(Log2N)) of w^2k and
 // w^3k, w = exp(+2 pi i / 2^l).
 void BuildAvx2Tables(Tables& T, int Log2N) {
@@ -191,7 +197,7 @@ void BuildAvx2Tables(Tables& T, int Log2N) {
       for (std::size_t p = 1; p <= 7; ++p)
         for (std::size_t lane = 0; lane < 4; ++lane) {
           double* g = T.Values.data() + 8 * (7 * q + p - 1);
-          roots.Get(p * (4 * q + lane) * stride, g[lane], g[4 + lane]);
+          roots.Get(p * (4 * q + kLaneK[lane]) * stride, g[lane], g[4 + lane]);
         }
   }
   for (int l = first; l <= Log2N; l += 2) {
@@ -204,7 +210,8 @@ void BuildAvx2Tables(Tables& T, int Log2N) {
         for (std::size_t lane = 0; lane < 4; ++lane) {
           double* g =
               t + 8 * (static_cast<std::size_t>(powers) * q + static_cast<std::size_t>(p - 1));
-          roots.Get(static_cast<std::size_t>(p) * (4 * q + lane) * stride, g[lane], g[4 + lane]);
+          roots.Get(static_cast<std::size_t>(p) * (4 * q + kLaneK[lane]) * stride, g[lane],
+                    g[4 + lane]);
         }
   }
   T.Log2N = Log2N;
@@ -225,14 +232,20 @@ namespace numbra::detail::fft {
 namespace {
 
 // Transforms of up to 16 values, in registers: the parts are read with the
-// sign of the imaginary part given by Conj (the inverse transform is the
-// conjugate of the forward transform of the conjugate) and written back times
-// sr and si.
-template <int Lg>
-void SmallDft(double* d, double sr, double si, bool conj) {
+// sign of the imaginary part flipped when Inverse (the inverse transform is
+// the conjugate of the forward transform of the conjugate) and written back
+// times s and -s then. Unrolled by parameter packs rather than loops, so
+// that the values stay in registers (a vectorised loop would keep them in
+// memory, written as single values and read back as pairs, which the
+// processor cannot forward from its store buffer).
+template <int Lg, bool Inverse>
+void SmallDft(double* d, double s) {
   constexpr int n = 1 << Lg;
   Cx<double> x[n];
-  for (int j = 0; j < n; ++j) x[j] = {d[2 * j], conj ? -d[2 * j + 1] : d[2 * j + 1]};
+  [&]<int... J>(std::integer_sequence<int, J...>) {
+    ((x[J] = {d[2 * J], Inverse ? -d[2 * J + 1] : d[2 * J + 1]}), ...);
+  }
+  (std::make_integer_sequence<int, n>{});
   if constexpr (Lg == 1) {
     Dft2(x[0], x[1]);
   } else if constexpr (Lg == 2) {
@@ -242,28 +255,33 @@ void SmallDft(double* d, double sr, double si, bool conj) {
   } else {
     Dft16(x);
   }
-  for (int k = 0; k < n; ++k) {
-    const int p = Lg == 4 ? Dft16Out(k) : k;
-    d[2 * k] = x[p].r * sr;
-    d[2 * k + 1] = x[p].i * si;
+  [&]<int... K>(std::integer_sequence<int, K...>) {
+    if constexpr (Inverse) {
+      ((d[2 * K] = x[Lg == 4 ? Dft16Out(K) : K].r * s,
+        d[2 * K + 1] = x[Lg == 4 ? Dft16Out(K) : K].i * -s),
+       ...);
+    } else {
+      ((d[2 * K] = x[Lg == 4 ? Dft16Out(K) : K].r, d[2 * K + 1] = x[Lg == 4 ? Dft16Out(K) : K].i),
+       ...);
+    }
   }
+  (std::make_integer_sequence<int, n>{});
 }
 
-void ExecuteSmall(double* d, int Log2N, bool Inverse) {
-  const double s = Inverse ? 1.0 / static_cast<double>(1 << Log2N) : 1.0;
-  const double si = Inverse ? -s : s;
+template <bool Inverse>
+void ExecuteSmall(double* d, int Log2N, double s) {
   switch (Log2N) {
     case 1:
-      SmallDft<1>(d, s, si, Inverse);
+      SmallDft<1, Inverse>(d, s);
       break;
     case 2:
-      SmallDft<2>(d, s, si, Inverse);
+      SmallDft<2, Inverse>(d, s);
       break;
     case 3:
-      SmallDft<3>(d, s, si, Inverse);
+      SmallDft<3, Inverse>(d, s);
       break;
     case 4:
-      SmallDft<4>(d, s, si, Inverse);
+      SmallDft<4, Inverse>(d, s);
       break;
     default:
       break;
@@ -306,20 +324,31 @@ void BuildPlan(Plan& P, int Log2N) {
       BuildAvx2Tables(P.Radix, Log2N);
     else
       BuildTables(P.Radix, Log2N);
-    P.Work.assign(2 * n, 0.0);
+    P.Work.assign(P.Avx2 ? Avx2WorkDoubles(n) : 2 * n, 0.0);
   }
+  P.InvN = 1.0 / static_cast<double>(n);
   P.Log2N = Log2N;
 }
 
 void Execute(Plan& P, double* Data, bool Inverse) noexcept {
   const int l = P.Log2N;
+#if defined(NUMBRA_FFT_HAVE_AVX2)
+  if (P.Avx2 && l == kSmallLog2) {
+    ExecuteAvx2(Data, l, nullptr, nullptr, nullptr, Inverse, P.InvN);
+    return;
+  }
+#endif
   if (l <= kSmallLog2) {
-    ExecuteSmall(Data, l, Inverse);
+    if (Inverse)
+      ExecuteSmall<true>(Data, l, P.InvN);
+    else
+      ExecuteSmall<false>(Data, l, P.InvN);
     return;
   }
 #if defined(NUMBRA_FFT_HAVE_AVX2)
   if (P.Avx2) {
-    ExecuteAvx2(Data, l, P.Radix.Values.data(), P.Radix.Offset.data(), P.Work.data(), Inverse);
+    ExecuteAvx2(Data, l, P.Radix.Values.data(), P.Radix.Offset.data(), P.Work.data(), Inverse,
+                P.InvN);
     return;
   }
 #endif
@@ -334,7 +363,7 @@ void Execute(Plan& P, double* Data, bool Inverse) noexcept {
   TransformGeneric(re, im, l, P.Radix.Values.data(), P.Radix.Offset.data());
   // Back to natural order while interleaving; the division by N = 2^l is a
   // multiplication by an exact power of two.
-  const double s = Inverse ? 1.0 / static_cast<double>(n) : 1.0;
+  const double s = Inverse ? P.InvN : 1.0;
   GatherBitReversed(re, im, l, s, sign * s, Data);
 }
 

@@ -45,7 +45,10 @@ bool TMatrix::LUdecomposition(TMatrix* MatL, TMatrix* MatU) {
   if (!in_place)
     detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] { work.assign(Mat.begin(), Mat.end()); });
   MatL->Resize(n, n);
-  MatL->Fill(0.0);
+  // L is cleared here only for a handler that watches it; otherwise its
+  // zeros are written with its other elements below.
+  const bool l_cleared = static_cast<bool>(MatL->OnChange);
+  if (l_cleared) MatL->Fill(0.0);
   MatU->Clone(this);
   if (n == 0) {
     return true;  // nothing to factorise
@@ -59,7 +62,10 @@ bool TMatrix::LUdecomposition(TMatrix* MatL, TMatrix* MatU) {
   detail::Allocate<EORKMatrixError>(
       *this, kNoHeap, [&] { status = detail::LuFactor(lu, n, n, piv, sign, {}, {}, !in_place); });
   lu_permutation_sign = sign;
-  if (status != detail::LuStatus::kOk) return false;
+  if (status != detail::LuStatus::kOk) {
+    if (!l_cleared) std::fill_n(MatL->Mat.begin(), MatL->Count(), 0.0);
+    return false;
+  }
   // Separate the factors: U on and above the diagonal, L (unit diagonal)
   // below it.
   if (!in_place) {
@@ -76,12 +82,12 @@ bool TMatrix::LUdecomposition(TMatrix* MatL, TMatrix* MatU) {
       }
     return true;
   }
-  // MatL is all zeros and U is in place already: move the part below the
-  // diagonal over.
+  // U is in place already: move the part below the diagonal over to L.
   for (std::size_t c = 0; c < nn; ++c) {
     double* lc = MatL->Mat.data() + c * nn;
     double* uc = lu + c * nn;
     detail::LuFinishLowerColumn(lu, n, n, piv, static_cast<std::ptrdiff_t>(c));
+    if (!l_cleared) std::fill_n(lc, c, 0.0);
     lc[c] = 1.0;
     for (std::size_t r = c + 1; r < nn; ++r) {
       lc[r] = uc[r];

@@ -178,7 +178,7 @@ Blocks ChooseBlocks(const KernelSet& set) {
 #endif
   const auto d = static_cast<std::ptrdiff_t>(sizeof(double));
   Blocks b{};
-  b.kc = std::clamp<std::ptrdiff_t>(3 * l1 / 4 / (nr * b_width * d) / 16 * 16, 32, 384);
+  b.kc = std::clamp<std::ptrdiff_t>(l1 / 2 / (nr * b_width * d) / 16 * 16, 32, 384);
   b.mc = std::clamp<std::ptrdiff_t>(l2 / 2 / (b.kc * d) / mr * mr, 4 * mr, 1024);
   b.nc = std::clamp<std::ptrdiff_t>((4 << 20) / (b.kc * b_width * d) / nr * nr, 16 * nr, 1024 * nr);
   return b;
@@ -341,7 +341,12 @@ void Gemm(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstView A, Con
   const std::ptrdiff_t MR = set.mr;
   const std::ptrdiff_t NR = set.nr;
   const Blocks& blk = BlocksFor(set);
-  const std::ptrdiff_t kc_max = std::min(blk.kc, k);
+  // The k range in blocks of equal depth (k = 128 as 64 + 64, not
+  // 80 + 48): a short last block would load and store every tile of C for
+  // few terms.
+  const std::ptrdiff_t k_blocks = (k + blk.kc - 1) / blk.kc;
+  const std::ptrdiff_t kc_step = (k + k_blocks - 1) / k_blocks;
+  const std::ptrdiff_t kc_max = kc_step;
   const std::ptrdiff_t mc_max = std::min(blk.mc, (m + MR - 1) / MR * MR);
   const std::ptrdiff_t nc_max = std::min(blk.nc, (n + NR - 1) / NR * NR);
   Workspace& ws = ThreadWorkspace();
@@ -351,8 +356,8 @@ void Gemm(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstView A, Con
 
   for (std::ptrdiff_t jc = 0; jc < n; jc += blk.nc) {
     const std::ptrdiff_t nc = std::min(blk.nc, n - jc);
-    for (std::ptrdiff_t pc = 0; pc < k; pc += blk.kc) {
-      const std::ptrdiff_t kc = std::min(blk.kc, k - pc);
+    for (std::ptrdiff_t pc = 0; pc < k; pc += kc_step) {
+      const std::ptrdiff_t kc = std::min(kc_step, k - pc);
       const bool zero_start = from_zero && pc == 0;
       set.pack_b(B, pc, jc, kc, nc, pack_b);
       for (std::ptrdiff_t ic = 0; ic < m; ic += blk.mc) {

@@ -266,6 +266,15 @@ TEST(TMatrixLinAlg, LuFailuresAndEvents) {
   TMatrix a;
   SetRows(a, {{1, 2}, {0, 0}});  // zero row
   EXPECT_FALSE(a.LUdecomposition(&l, &u));
+  EXPECT_EQ(l.GetVal(1, 1), 0.0);  // the old 7 does not survive a failure
+  // A result of the right size full of NaN: every element is written.
+  SetRows(a, {{4, 3}, {6, 3}});
+  l.Fill(std::nan(""));
+  ASSERT_TRUE(a.LUdecomposition(&l, &u));
+  EXPECT_EQ(l.GetVal(2, 1), 0.0);
+  EXPECT_EQ(l.GetVal(1, 1), 1.0);
+  EXPECT_EQ(l.GetVal(1, 2), 4.0 / 6.0);
+  SetRows(a, {{1, 2}, {0, 0}});
   SetRows(a, {{1, 2}, {2, 4}});  // singular: pivot 0 replaced
   EXPECT_FALSE(a.LUdecomposition(&l, &u));
   EXPECT_FALSE(a.LUdecomposition(nullptr, &u));

@@ -6,6 +6,7 @@
 //   BM_MultiLinReg/100000/20      (ordinary least squares with intercept).
 // The processor and the product kernel set are printed in the context.
 #include "ORK_math2.h"
+#include "matrix/gemm_detail.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -161,11 +162,7 @@ std::string ProcessorName() {
 
 int main(int argc, char** argv) {
   benchmark::AddCustomContext("processor", ProcessorName());
-  // The product kernel set the library picks (the same rule as its own).
-  const char* forced = std::getenv("NUMBRA_MATRIX_KERNEL");
-  const bool avx2 =
-      __builtin_cpu_supports("avx2") && !(forced != nullptr && std::strcmp(forced, "generic") == 0);
-  benchmark::AddCustomContext("product kernel", avx2 ? "avx2" : "generic");
+  benchmark::AddCustomContext("product kernel", numbra::detail::KernelName());
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

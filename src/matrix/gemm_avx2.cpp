@@ -6,6 +6,7 @@
 // add pipes, such as AMD Zen, this costs no throughput; the accumulators are
 // independent chains, so add latency is hidden.)
 #include "matrix/gemm_detail.h"
+#include "matrix/gemm_pack_avx2.h"
 #include <immintrin.h>
 
 #include <algorithm>
@@ -104,48 +105,7 @@ void MicroKernelAvx2(std::ptrdiff_t kc, const double* a, const double* b, double
 
 void PackAAvx2(ConstView A, std::ptrdiff_t i0, std::ptrdiff_t k0, std::ptrdiff_t mc,
                std::ptrdiff_t kc, bool negate, double* out) {
-  // -x flips the sign bit only, so the negated copies are exact.
-  const __m256d sign = negate ? _mm256_set1_pd(-0.0) : _mm256_setzero_pd();
-  for (std::ptrdiff_t p = 0; p < mc; p += kMR) {
-    const std::ptrdiff_t rows = std::min(kMR, mc - p);
-    double* dst = out + p * kc;
-    const double* base = A.p + (i0 + p) * A.rs + k0 * A.cs;
-    std::ptrdiff_t k = 0;
-    if (rows == kMR && A.rs == 1) {
-      for (; k < kc; ++k) {
-        const double* src = base + k * A.cs;
-        _mm256_store_pd(dst + k * kMR, _mm256_xor_pd(_mm256_loadu_pd(src), sign));
-        _mm256_store_pd(dst + k * kMR + 4, _mm256_xor_pd(_mm256_loadu_pd(src + 4), sign));
-      }
-    } else if (rows == kMR && A.cs == 1) {
-      // A transposed view: each row runs along k. Four k at a time, two
-      // 4 x 4 transposes turn eight row pieces into four packed columns.
-      for (; k + 4 <= kc; k += 4) {
-        for (std::ptrdiff_t h = 0; h < 2; ++h) {
-          const double* src = base + 4 * h * A.rs + k;
-          const __m256d x0 = _mm256_loadu_pd(src);
-          const __m256d x1 = _mm256_loadu_pd(src + A.rs);
-          const __m256d x2 = _mm256_loadu_pd(src + 2 * A.rs);
-          const __m256d x3 = _mm256_loadu_pd(src + 3 * A.rs);
-          const __m256d t0 = _mm256_unpacklo_pd(x0, x1);
-          const __m256d t1 = _mm256_unpackhi_pd(x0, x1);
-          const __m256d t2 = _mm256_unpacklo_pd(x2, x3);
-          const __m256d t3 = _mm256_unpackhi_pd(x2, x3);
-          double* d = dst + k * kMR + 4 * h;
-          _mm256_store_pd(d, _mm256_xor_pd(_mm256_permute2f128_pd(t0, t2, 0x20), sign));
-          _mm256_store_pd(d + kMR, _mm256_xor_pd(_mm256_permute2f128_pd(t1, t3, 0x20), sign));
-          _mm256_store_pd(d + 2 * kMR, _mm256_xor_pd(_mm256_permute2f128_pd(t0, t2, 0x31), sign));
-          _mm256_store_pd(d + 3 * kMR, _mm256_xor_pd(_mm256_permute2f128_pd(t1, t3, 0x31), sign));
-        }
-      }
-    }
-    // The rest (other strides, the last k, an edge panel) element by element.
-    for (; k < kc; ++k)
-      for (std::ptrdiff_t i = 0; i < kMR; ++i) {
-        const double v = i < rows ? base[i * A.rs + k * A.cs] : 0.0;
-        dst[k * kMR + i] = negate && i < rows ? -v : v;
-      }
-  }
+  PackAPanels<kMR>(A, i0, k0, mc, kc, negate, out);
 }
 
 void PackBAvx2(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t kc,

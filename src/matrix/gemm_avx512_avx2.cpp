@@ -9,6 +9,7 @@
 // Compiled with -mavx2 and -ffp-contract=off.
 #include "matrix/gemm_avx512_kernel.h"
 #include "matrix/gemm_detail.h"
+#include "matrix/gemm_pack_avx2.h"
 #include <immintrin.h>
 
 #include <algorithm>
@@ -77,57 +78,9 @@ void EdgeKernelAvx512Emulated(std::ptrdiff_t kc, const double* a, const double* 
   avx512_kernel::Edge<YmmPair>(kc, a, b, c, ldc, FromZero, mr, nr);
 }
 
-namespace {
-
-// 4 x 4 transpose: on return x[t] holds element t of the four inputs.
-inline void Transpose4(__m256d x[4]) {
-  const __m256d t0 = _mm256_unpacklo_pd(x[0], x[1]);
-  const __m256d t1 = _mm256_unpackhi_pd(x[0], x[1]);
-  const __m256d t2 = _mm256_unpacklo_pd(x[2], x[3]);
-  const __m256d t3 = _mm256_unpackhi_pd(x[2], x[3]);
-  x[0] = _mm256_permute2f128_pd(t0, t2, 0x20);
-  x[1] = _mm256_permute2f128_pd(t1, t3, 0x20);
-  x[2] = _mm256_permute2f128_pd(t0, t2, 0x31);
-  x[3] = _mm256_permute2f128_pd(t1, t3, 0x31);
-}
-
-}  // namespace
-
 void PackAWide(ConstView A, std::ptrdiff_t i0, std::ptrdiff_t k0, std::ptrdiff_t mc,
                std::ptrdiff_t kc, bool negate, double* out) {
-  // -x flips the sign bit only, so the negated copies are exact.
-  const __m256d sign = negate ? _mm256_set1_pd(-0.0) : _mm256_setzero_pd();
-  for (std::ptrdiff_t p = 0; p < mc; p += kWideMR) {
-    const std::ptrdiff_t rows = std::min(kWideMR, mc - p);
-    double* dst = out + p * kc;
-    const double* base = A.p + (i0 + p) * A.rs + k0 * A.cs;
-    std::ptrdiff_t k = 0;
-    if (rows == kWideMR && A.rs == 1) {
-      for (; k < kc; ++k) {
-        const double* src = base + k * A.cs;
-        for (std::ptrdiff_t h = 0; h < kWideMR; h += 4)
-          _mm256_store_pd(dst + k * kWideMR + h, _mm256_xor_pd(_mm256_loadu_pd(src + h), sign));
-      }
-    } else if (rows == kWideMR && A.cs == 1) {
-      // A transposed view: each row runs along k. Four k at a time, six
-      // 4 x 4 transposes turn 24 row pieces into four packed columns.
-      for (; k + 4 <= kc; k += 4)
-        for (std::ptrdiff_t h = 0; h < kWideMR; h += 4) {
-          const double* src = base + h * A.rs + k;
-          __m256d x[4];
-          for (int t = 0; t < 4; ++t) x[t] = _mm256_loadu_pd(src + t * A.rs);
-          Transpose4(x);
-          for (int t = 0; t < 4; ++t)
-            _mm256_store_pd(dst + (k + t) * kWideMR + h, _mm256_xor_pd(x[t], sign));
-        }
-    }
-    // The rest (other strides, the last k, an edge panel) element by element.
-    for (; k < kc; ++k)
-      for (std::ptrdiff_t i = 0; i < kWideMR; ++i) {
-        const double v = i < rows ? base[i * A.rs + k * A.cs] : 0.0;
-        dst[k * kWideMR + i] = negate && i < rows ? -v : v;
-      }
-  }
+  PackAPanels<kWideMR>(A, i0, k0, mc, kc, negate, out);
 }
 
 void PackBWide(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t kc,

@@ -83,35 +83,11 @@ void PackAWide(ConstView A, std::ptrdiff_t i0, std::ptrdiff_t k0, std::ptrdiff_t
   PackAPanels<kWideMR>(A, i0, k0, mc, kc, negate, out);
 }
 
+// A panel of B's columns is a panel of rows of B's transpose, in the same
+// layout: NR values per k, columns past nc zero.
 void PackBWide(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t kc,
                std::ptrdiff_t nc, double* out) {
-  for (std::ptrdiff_t q = 0; q < nc; q += kWideNR) {
-    const std::ptrdiff_t cols = std::min(kWideNR, nc - q);
-    double* dst = out + q * kc;
-    const double* base = B.p + k0 * B.rs + (j0 + q) * B.cs;
-    std::ptrdiff_t k = 0;
-    if (cols == kWideNR && B.cs == 1) {
-      // A transposed view: the panel's eight values of each k are adjacent.
-      for (; k < kc; ++k) {
-        const double* src = base + k * B.rs;
-        _mm256_store_pd(dst + k * kWideNR, _mm256_loadu_pd(src));
-        _mm256_store_pd(dst + k * kWideNR + 4, _mm256_loadu_pd(src + 4));
-      }
-    } else if (cols == kWideNR && B.rs == 1) {
-      // Columns run along k: four k at a time, two 4 x 4 transposes.
-      for (; k + 4 <= kc; k += 4)
-        for (std::ptrdiff_t h = 0; h < kWideNR; h += 4) {
-          const double* src = base + h * B.cs + k;
-          __m256d x[4];
-          for (int t = 0; t < 4; ++t) x[t] = _mm256_loadu_pd(src + t * B.cs);
-          Transpose4(x);
-          for (int t = 0; t < 4; ++t) _mm256_store_pd(dst + (k + t) * kWideNR + h, x[t]);
-        }
-    }
-    for (; k < kc; ++k)
-      for (std::ptrdiff_t j = 0; j < kWideNR; ++j)
-        dst[k * kWideNR + j] = j < cols ? base[k * B.rs + j * B.cs] : 0.0;
-  }
+  PackAPanels<kWideNR>(ConstView{B.p, B.cs, B.rs}, j0, k0, nc, kc, false, out);
 }
 
 }  // namespace numbra::detail

@@ -20,6 +20,42 @@ constexpr std::string_view kNoHeap = "not enough memory on heap";
 // that two threads factorising at once cannot pick up each other's sign.
 thread_local int32_t lu_permutation_sign = 1;
 
+// Work arrays of Determinant and Invert, kept per thread between calls:
+// repeated calls then neither allocate nor touch fresh pages (faulting in
+// the pages of two new n x n arrays costs about a tenth of an inverse of
+// order 512). Arrays of more than kKeepDoubles are released after the call,
+// so at most 16 MiB stay with a thread. A call made while the arrays are in
+// use (from a progress handler) gets arrays of its own.
+constexpr std::size_t kKeepDoubles = std::size_t{1} << 20;
+
+struct ThreadScratch {
+  std::vector<double> v[2];
+  bool busy = false;
+};
+
+class ScratchLease {
+ public:
+  ScratchLease() : s_(Mine()), own_(!s_.busy) { s_.busy = true; }
+  ~ScratchLease() {
+    if (!own_) return;
+    for (std::vector<double>& v : s_.v)
+      if (v.capacity() > kKeepDoubles) std::vector<double>().swap(v);
+    s_.busy = false;
+  }
+  ScratchLease(const ScratchLease&) = delete;
+  ScratchLease& operator=(const ScratchLease&) = delete;
+  std::vector<double>& operator[](std::size_t i) { return own_ ? s_.v[i] : local_[i]; }
+
+ private:
+  static ThreadScratch& Mine() {
+    thread_local ThreadScratch s;
+    return s;
+  }
+  ThreadScratch& s_;
+  bool own_;
+  std::vector<double> local_[2];
+};
+
 bool AllFinite(std::span<const double> v) {
   return std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); });
 }
@@ -102,7 +138,8 @@ double TMatrix::Determinant() const {
   lu_permutation_sign = 1;
   const int32_t n = FNCol;
   if (n == 0) return 1.0;  // the empty product
-  std::vector<double> work;
+  ScratchLease scratch;
+  std::vector<double>& work = scratch[0];
   std::vector<int32_t> piv;
   int32_t sign = 1;
   detail::LuStatus status = detail::LuStatus::kOk;
@@ -126,8 +163,11 @@ bool TMatrix::Invert() {
   // A matrix with NaN or infinite elements has no inverse to speak of; its
   // factors would spread NaNs through every column.
   if (AllFinite(Values())) {
-    std::vector<double> lu;
-    std::vector<double> inv;
+    ScratchLease scratch;
+    std::vector<double>& lu = scratch[0];
+    // Every element of the inverse is written; after the swap below this
+    // array holds the matrix's old storage, for the next call.
+    std::vector<double>& inv = scratch[1];
     std::vector<int32_t> piv;
     detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] {
       lu.assign(Mat.begin(), Mat.end());

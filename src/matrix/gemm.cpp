@@ -44,26 +44,13 @@ void MicroKernelGeneric(std::ptrdiff_t kc, const double* a, const double* b, dou
     for (std::ptrdiff_t i = 0; i < kMR; ++i) c[j * ldc + i] = t[j][i];
 }
 
-void RowUpdateGeneric(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const double* X,
-                      double* acc) {
-  double s[kRowBlock];
-  std::memcpy(s, acc, sizeof s);
-  const double* x = X + k0 * kRowBlock;
-  for (std::ptrdiff_t k = k0; k < k1; ++k, x += kRowBlock) {
-    const double u = r[k];
-    for (std::ptrdiff_t v = 0; v < kRowBlock; ++v) s[v] = s[v] - u * x[v];
-  }
-  std::memcpy(acc, s, sizeof s);
-}
-
 // One kernel set: the micro-kernel with the packing routines whose panel
-// layout it reads, and the row update of the triangular solves.
+// layout it reads.
 struct KernelSet {
   MicroKernelFn micro;
   EdgeKernelFn edge;
   PackAFn pack_a;
   PackBFn pack_b;
-  RowUpdateFn row_update;
   std::ptrdiff_t mr;       // register tile: rows (the A panels' width)
   std::ptrdiff_t nr;       // and columns (the B panels' width)
   std::ptrdiff_t b_width;  // copies of each value in a packed B panel
@@ -75,34 +62,19 @@ void PackAGeneric(ConstView A, std::ptrdiff_t i0, std::ptrdiff_t k0, std::ptrdif
 void PackBGeneric(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t kc,
                   std::ptrdiff_t nc, double* out);
 
-constexpr KernelSet kGenericSet{&MicroKernelGeneric,
-                                nullptr,
-                                &PackAGeneric,
-                                &PackBGeneric,
-                                &RowUpdateGeneric,
-                                kMR,
-                                kNR,
-                                1,
-                                "generic"};
+constexpr KernelSet kGenericSet{
+    &MicroKernelGeneric, nullptr, &PackAGeneric, &PackBGeneric, kMR, kNR, 1, "generic"};
 #if defined(NUMBRA_MATRIX_HAVE_AVX2)
-constexpr KernelSet kAvx2Set{
-    &MicroKernelAvx2, &EdgeKernelAvx2, &PackAAvx2, &PackBAvx2, &RowUpdateAvx2, kMR, kNR,
-    kAvx2BWidth,      "avx2"};
-// The 24 x 8 tile with compact B panels; the row update of the AVX2 set.
-constexpr KernelSet kAvx512EmulatedSet{&MicroKernelAvx512Emulated,
-                                       &EdgeKernelAvx512Emulated,
-                                       &PackAWide,
-                                       &PackBWide,
-                                       &RowUpdateAvx2,
-                                       avx512_kernel::kMR,
-                                       avx512_kernel::kNR,
-                                       1,
-                                       "avx512-emulated"};
+constexpr KernelSet kAvx2Set{&MicroKernelAvx2, &EdgeKernelAvx2, &PackAAvx2, &PackBAvx2, kMR, kNR,
+                             kAvx2BWidth,      "avx2"};
+// The 24 x 8 tile with compact B panels.
+constexpr KernelSet kAvx512EmulatedSet{
+    &MicroKernelAvx512Emulated, &EdgeKernelAvx512Emulated, &PackAWide, &PackBWide,
+    avx512_kernel::kMR,         avx512_kernel::kNR,        1,          "avx512-emulated"};
 #endif
 #if defined(NUMBRA_MATRIX_HAVE_AVX512)
-constexpr KernelSet kAvx512Set{
-    &MicroKernelAvx512, &EdgeKernelAvx512,  &PackAWide, &PackBWide, &RowUpdateAvx2,
-    avx512_kernel::kMR, avx512_kernel::kNR, 1,          "avx512"};
+constexpr KernelSet kAvx512Set{&MicroKernelAvx512, &EdgeKernelAvx512,  &PackAWide, &PackBWide,
+                               avx512_kernel::kMR, avx512_kernel::kNR, 1,          "avx512"};
 #endif
 
 // The set named, when this build has it and the processor can run it.
@@ -281,11 +253,6 @@ bool UseKernel(const char* Name, bool AlwaysBlocked) {
 }
 
 GemmBlocks KernelBlocks() { return BlocksFor(Kernels()); }
-
-void RowUpdate(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const double* X,
-               double* acc) {
-  Kernels().row_update(r, k0, k1, X, acc);
-}
 
 namespace {
 

@@ -217,38 +217,4 @@ void EdgeKernelAvx2(std::ptrdiff_t kc, const double* a, const double* b, double*
     EdgeKernelCols<false>(kc, a, b, c, ldc, FromZero, mr, nr);
 }
 
-// 32 right-hand sides in eight registers: eight independent subtraction
-// chains, enough to hide the add latency.
-void RowUpdateAvx2(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const double* X,
-                   double* acc) {
-  __m256d s0 = _mm256_loadu_pd(acc);
-  __m256d s1 = _mm256_loadu_pd(acc + 4);
-  __m256d s2 = _mm256_loadu_pd(acc + 8);
-  __m256d s3 = _mm256_loadu_pd(acc + 12);
-  __m256d s4 = _mm256_loadu_pd(acc + 16);
-  __m256d s5 = _mm256_loadu_pd(acc + 20);
-  __m256d s6 = _mm256_loadu_pd(acc + 24);
-  __m256d s7 = _mm256_loadu_pd(acc + 28);
-  const double* x = X + k0 * kRowBlock;
-  for (std::ptrdiff_t k = k0; k < k1; ++k, x += kRowBlock) {
-    const __m256d u = _mm256_broadcast_sd(r + k);
-    s0 = _mm256_sub_pd(s0, _mm256_mul_pd(u, _mm256_load_pd(x)));
-    s1 = _mm256_sub_pd(s1, _mm256_mul_pd(u, _mm256_load_pd(x + 4)));
-    s2 = _mm256_sub_pd(s2, _mm256_mul_pd(u, _mm256_load_pd(x + 8)));
-    s3 = _mm256_sub_pd(s3, _mm256_mul_pd(u, _mm256_load_pd(x + 12)));
-    s4 = _mm256_sub_pd(s4, _mm256_mul_pd(u, _mm256_load_pd(x + 16)));
-    s5 = _mm256_sub_pd(s5, _mm256_mul_pd(u, _mm256_load_pd(x + 20)));
-    s6 = _mm256_sub_pd(s6, _mm256_mul_pd(u, _mm256_load_pd(x + 24)));
-    s7 = _mm256_sub_pd(s7, _mm256_mul_pd(u, _mm256_load_pd(x + 28)));
-  }
-  _mm256_storeu_pd(acc, s0);
-  _mm256_storeu_pd(acc + 4, s1);
-  _mm256_storeu_pd(acc + 8, s2);
-  _mm256_storeu_pd(acc + 12, s3);
-  _mm256_storeu_pd(acc + 16, s4);
-  _mm256_storeu_pd(acc + 20, s5);
-  _mm256_storeu_pd(acc + 24, s6);
-  _mm256_storeu_pd(acc + 28, s7);
-}
-
 }  // namespace numbra::detail

@@ -2,9 +2,9 @@
 // gemm_avx512_kernel.h on 512-bit registers. Called only when the
 // processor has AVX-512F (see gemm.cpp). Compiled with -mavx512f and
 // -ffp-contract=off: each product is rounded before it is added, as in the
-// other kernel sets, so all of them give identical results. The packing and
-// the row update of this set are AVX2 code (gemm_avx512_avx2.cpp,
-// gemm_avx2.cpp), which every AVX-512F processor runs.
+// other kernel sets, so all of them give identical results. The packing of
+// this set is AVX2 code (gemm_avx512_avx2.cpp), which every AVX-512F
+// processor runs.
 //
 // Only this file's own functions may be compiled here, all of them with
 // internal linkage apart from the two entry points: it must not emit a

@@ -50,12 +50,8 @@ void GemmAccumulate(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstV
 void GemmStore(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, ConstView A, ConstView B,
                double* C, std::ptrdiff_t ldc);
 
-/// Width of the right-hand-side blocks of RowUpdate.
+/// Width of the right-hand-side blocks of the inverse's back substitution.
 inline constexpr std::ptrdiff_t kRowBlock = 32;
-
-/// acc[v] := acc[v] - r[kk] * X[kk * kRowBlock + v] for kk = k0..k1-1 in
-/// ascending order, v = 0..kRowBlock-1 (X row-major with rows of kRowBlock).
-void RowUpdate(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const double* X, double* acc);
 
 /// Name of the kernel set in use: "avx512", "avx2" or "generic" (or the
 /// test-only "avx512-emulated"). The choice is made once, from the
@@ -99,8 +95,6 @@ using MicroKernelFn = void (*)(std::ptrdiff_t kc, const double* a, const double*
 using EdgeKernelFn = void (*)(std::ptrdiff_t kc, const double* a, const double* b, double* c,
                               std::ptrdiff_t ldc, bool FromZero, std::ptrdiff_t mr,
                               std::ptrdiff_t nr);
-using RowUpdateFn = void (*)(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const double* X,
-                             double* acc);
 /// Packs rows i0..i0+mc-1, columns k0..k0+kc-1 of A (negated with negate)
 /// into panels of MR rows (the set's tile height): panel p, at
 /// out + p * MR * kc, holds for each k the MR values
@@ -138,8 +132,6 @@ void PackAAvx2(ConstView A, std::ptrdiff_t i0, std::ptrdiff_t k0, std::ptrdiff_t
                std::ptrdiff_t kc, bool negate, double* out);
 void PackBAvx2(ConstView B, std::ptrdiff_t k0, std::ptrdiff_t j0, std::ptrdiff_t kc,
                std::ptrdiff_t nc, double* out);
-void RowUpdateAvx2(const double* r, std::ptrdiff_t k0, std::ptrdiff_t k1, const double* X,
-                   double* acc);
 
 // The 24 x 8 kernel sets (gemm_avx512_kernel.h): set "avx512", when the
 // processor has AVX-512F, and "avx512-emulated", the same kernel with each

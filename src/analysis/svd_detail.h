@@ -15,7 +15,7 @@ namespace numbra::detail {
 /// (element (c, r) at (c - 1) * NrOfRows() + r - 1) and to its change event.
 /// The storage holds max(cols, 1) * max(rows, 1) elements.
 struct MatrixAccess : TMatrix {
-  static std::vector<double>& Storage(TMatrix& M) { return M.*(&MatrixAccess::Mat); }
+  static MatrixStorage& Storage(TMatrix& M) { return M.*(&MatrixAccess::Mat); }
   static void FireChanged(TMatrix& M) { (M.*(&MatrixAccess::Changed))(); }
 };
 

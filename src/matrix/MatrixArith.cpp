@@ -21,7 +21,7 @@ std::ptrdiff_t Ld(int32_t rows) { return rows > 0 ? rows : 1; }
 // values and the same (silent) events behind -- without Resize's copy of
 // the old elements into a cleared array that would be dropped at once.
 void TMatrix::PublishProduct(TMatrix* MatRes, int32_t Nc, int32_t Nr,
-                             std::vector<double>&& Values) {
+                             detail::MatrixStorage&& Values) {
   if (!MatRes->OnChange) {
     MatRes->TakeOver(Nc, Nr, std::move(Values));
     return;
@@ -37,9 +37,9 @@ void TMatrix::PublishProduct(TMatrix* MatRes, int32_t Nc, int32_t Nr,
 
 namespace {
 // C (m x n) := op(A) * op(B) into a fresh buffer.
-std::vector<double> Product(const TComponent& owner, std::ptrdiff_t m, std::ptrdiff_t n,
-                            std::ptrdiff_t k, detail::ConstView A, detail::ConstView B) {
-  std::vector<double> c;
+detail::MatrixStorage Product(const TComponent& owner, std::ptrdiff_t m, std::ptrdiff_t n,
+                              std::ptrdiff_t k, detail::ConstView A, detail::ConstView B) {
+  detail::MatrixStorage c;
   detail::Allocate<EORKMatrixError>(owner, kNoHeap,
                                     [&] { c.resize(static_cast<std::size_t>(m * n)); });
   detail::Allocate<EORKMatrixError>(owner, kNoHeap,
@@ -172,7 +172,7 @@ bool TMatrix::TransposeAndMultiply(const TVector* VecB, TVector* VecRes) {
 bool TMatrix::EMult(const TMatrix* MatB, TMatrix* MatRes) {
   if (MatB == nullptr || MatRes == nullptr || FNCol != MatB->FNCol || FNRow != MatB->FNRow)
     return false;
-  std::vector<double> c;
+  detail::MatrixStorage c;
   detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] { c.resize(Count()); });
   for (std::size_t k = 0; k < c.size(); ++k) c[k] = Mat[k] * MatB->Mat[k];
   PublishProduct(MatRes, FNCol, FNRow, std::move(c));
@@ -211,7 +211,7 @@ void TMatrix::SAdd(double Scalar) {
 bool TMatrix::Transpose() {
   const auto nc = static_cast<std::size_t>(FNCol);
   const auto nr = static_cast<std::size_t>(FNRow);
-  std::vector<double> t;
+  detail::MatrixStorage t;
   detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] { t.resize(nc * nr); });
   // Blocked so that both the rows read and the columns written stay in
   // cache.

@@ -271,7 +271,7 @@ bool TMatrix::LoadTable(const std::string& FileName, bool AdjustMatrixSize) {
   const auto nc = static_cast<int32_t>(ncols);
   const auto nr = static_cast<int32_t>(nrows);
   if (AdjustMatrixSize) {
-    std::vector<double> cm;
+    detail::MatrixStorage cm;
     detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] { cm.resize(cells.size()); });
     for (int64_t r = 0; r < nrows; ++r)
       for (int64_t c = 0; c < ncols; ++c)

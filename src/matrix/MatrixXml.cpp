@@ -200,7 +200,7 @@ bool ReadMatrixXml(const std::function<int64_t(char*, int64_t)>& Source, const s
     for (std::size_t k = 1; k < cells.size(); ++k)
       if (cells[k].first == cells[k - 1].first) return false;
   }
-  std::vector<V> values;
+  decltype(Out.Values) values;
   Allocate<EORKMatrixError>(Owner, kNoHeap, [&] { values.resize(cells.size()); });
   for (std::size_t k = 0; k < cells.size(); ++k) values[k] = cells[k].second;
   if (Consumed != nullptr) *Consumed = x.Consumed();

@@ -98,7 +98,7 @@ bool TMatrix::Resize(int32_t Nc, int32_t Nr) {
         std::fill(Mat.begin() + static_cast<std::ptrdiff_t>(keep_cols * new_ld), Mat.end(), 0.0);
       });
     } else {
-      std::vector<double> next;
+      detail::MatrixStorage next;
       detail::Allocate<EORKMatrixError>(*this, kNoHeap,
                                         [&] { next.assign(Stor(Nc) * new_ld, 0.0); });
       const std::size_t old_ld = Stor(FNRow);
@@ -120,7 +120,7 @@ bool TMatrix::ResizeAndClear(int32_t Nc, int32_t Nr) {
   return true;
 }
 
-void TMatrix::TakeOver(int32_t Nc, int32_t Nr, std::vector<double>&& Values) {
+void TMatrix::TakeOver(int32_t Nc, int32_t Nr, detail::MatrixStorage&& Values) {
   // Values holds Nc x Nr elements column by column (Nc, Nr >= 0); the
   // storage keeps its one-element minimum.
   if (Values.empty()) Values.assign(Stor(Nc) * Stor(Nr), 0.0);
@@ -134,7 +134,7 @@ void TMatrix::TakeOver(int32_t Nc, int32_t Nr, std::vector<double>&& Values) {
 void TMatrix::Assign(TPersistent* Source) {
   if (auto* src = dynamic_cast<TMatrix*>(Source)) {
     if (src == this) return;
-    std::vector<double> copy;
+    detail::MatrixStorage copy;
     detail::Allocate<EORKMatrixError>(*this, kNoHeap, [&] { copy = src->Mat; });
     Mat.swap(copy);
     FNCol = src->FNCol;

@@ -1,6 +1,8 @@
 // Helpers of the matrix file and stream forms (not installed).
 #pragma once
 
+#include "ORK_matrix.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -8,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace corvel {
@@ -137,7 +140,9 @@ template <class V>
 struct MatrixContent {
   int32_t Cols = 0;
   int32_t Rows = 0;
-  std::vector<V> Values;
+  /// TMatrix's own storage type for doubles, so that the elements read are
+  /// taken over without a copy.
+  std::conditional_t<std::is_same_v<V, double>, MatrixStorage, std::vector<V>> Values;
   std::string Id;
 };
 

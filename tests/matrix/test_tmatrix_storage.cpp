@@ -3,6 +3,7 @@
 #include "matrix_test_util.h"
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <memory>
 
@@ -109,6 +110,32 @@ TEST(TMatrixSize, HugeSizeRaisesNotEnoughMemoryAndKeepsTheMatrix) {
   }
   EXPECT_EQ(m.NrOfColumns(), 1);
   EXPECT_EQ(m.GetVal(1, 1), 2.0);
+}
+
+// The product and factorisation kernels rely on column loads splitting
+// cache lines alike on every call: whichever way the storage is made anew,
+// it starts on a 64-byte boundary.
+TEST(TMatrixSize, StorageStartsOnACacheLineWhereverItIsMadeAnew) {
+  const auto aligned = [](const TMatrix& m) {
+    return reinterpret_cast<std::uintptr_t>(m.Values().data()) % 64 == 0;
+  };
+  TMatrix a;
+  EXPECT_TRUE(aligned(a));
+  a.Resize(5, 3);
+  a.Resize(7, 9);  // a new column length: a new array
+  EXPECT_TRUE(aligned(a));
+  a.Resize(3, 3);
+  SetRows(a, {{2, 1, 0}, {1, 3, 1}, {0, 1, 4}});
+  TMatrix b;
+  b.Assign(&a);
+  EXPECT_TRUE(aligned(b));
+  TMatrix p;
+  ASSERT_TRUE(a.Multiply(&b, &p));
+  EXPECT_TRUE(aligned(p));
+  ASSERT_TRUE(b.Transpose());
+  EXPECT_TRUE(aligned(b));
+  ASSERT_TRUE(b.Invert());
+  EXPECT_TRUE(aligned(b));
 }
 
 TEST(TMatrixElements, AccessOutsideIsHarmlessAndEveryWriteFires) {

@@ -115,7 +115,8 @@ class TIntMatrix;
 /// A new matrix is 1 x 1 holding 0.0. NrOfColumns() or NrOfRows() may be 0
 /// (an empty matrix); the storage then still holds one element, which is
 /// not addressable. Element (c, r) is stored column by column in one
-/// contiguous array, so a column is a contiguous run of doubles.
+/// contiguous array that starts on a 64-byte boundary, so a column is a
+/// contiguous run of doubles.
 ///
 /// Reads outside the matrix give 0.0, writes there are ignored. Every single
 /// SetVal fires OnChange; bulk operations fire it once at their end. A

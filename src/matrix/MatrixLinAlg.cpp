@@ -81,8 +81,8 @@ void StreamLowerColumn(double* lc, double* uc, std::size_t c, std::size_t n) {
     _mm_stream_pd(lc + r, _mm_set_pd(1.0, 0.0));
     r += 2;
   } else {
-    _mm_stream_pd(lc + r, _mm_set_pd(r + 1 < n ? uc[r + 1] : 0.0, 1.0));
-    if (r + 1 < n) uc[r + 1] = 0.0;
+    _mm_stream_pd(lc + r, _mm_set_pd(uc[r + 1], 1.0));  // n even: r + 1 < n
+    uc[r + 1] = 0.0;
     r += 2;
   }
   for (; r < n; r += 2) {

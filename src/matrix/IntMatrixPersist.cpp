@@ -160,7 +160,7 @@ bool TIntMatrix::StoreRegion(int32_t LoC, int32_t LoR, int32_t HiC, int32_t HiR,
     return false;
   }
   const int64_t rows = g.Rows();
-  for (int64_t c = 0; c < g.Cols(); ++c)
+  for (int64_t c = 0; rows > 0 && c < g.Cols(); ++c)  // an empty region copies nothing
     std::copy_n(Values.begin() + static_cast<std::ptrdiff_t>(c * rows),
                 static_cast<std::size_t>(rows),
                 Mat.begin() + static_cast<std::ptrdiff_t>(Idx(static_cast<int32_t>(g.loc + c),

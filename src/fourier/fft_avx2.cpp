@@ -21,8 +21,9 @@
 //     scaling and conjugation of the inverse transform folded in.
 // The work area's quarters are padded apart and its lanes hold the
 // positions 4q + 0, 2, 1, 3 (see kQuarterPad and StoreRows). Lengths 16, 32
-// and 64 run entirely in registers (Dft16Regs, Dft32, Dft64). Transforms of
-// 8 values or fewer never come here.
+// and 64 run entirely in registers (Dft16Regs, Dft32, Dft64), length 8 on
+// interleaved pairs (Dft8Pairs). Transforms of 4 values or fewer never come
+// here.
 #include "fourier/fft_detail.h"
 #include <immintrin.h>
 
@@ -334,6 +335,59 @@ void Dft16Regs(double* data, double s) {
   TopGroup<Inverse>(data, 4, 0, kTw16, s, x[0], x[1], x[2], x[3]);
 }
 
+// Length 8 with one complex value (re, im) per 128-bit register, so that
+// the transform needs neither a split into parts nor a move across
+// register halves, and its dependency chain stays short (a single short
+// transform is bound by its latency). Decimation in frequency: y_j =
+// x_j + x_(j+4) give the even outputs, z_j = (x_j - x_(j+4)) w^j the odd
+// ones, w = exp(+2 pi i / 8) (its conjugate for the inverse, which is built
+// with the negative exponent rather than by conjugating in and out), each
+// through a DFT of length 4.
+typedef double V2 __attribute__((vector_size(16)));
+
+inline V2 Swap(V2 v) { return _mm_shuffle_pd(v, v, 1); }
+// v times i: (r, q) -> (-q, r); with Neg times -i: (q, -r).
+template <bool Neg>
+inline V2 TimesI2(V2 v) {
+  return _mm_xor_pd(Swap(v), Neg ? V2{0.0, -0.0} : V2{-0.0, 0.0});
+}
+
+// In place: p_k := sum_j p_j i^(jk), or (-i)^(jk) with Neg.
+template <bool Neg>
+inline void Dft4Cx(V2& p0, V2& p1, V2& p2, V2& p3) {
+  const V2 t0 = p0 + p2, t1 = p0 - p2, t2 = p1 + p3, t3 = TimesI2<Neg>(p1 - p3);
+  p0 = t0 + t2;
+  p2 = t0 - t2;
+  p1 = t1 + t3;
+  p3 = t1 - t3;
+}
+
+template <bool Inverse>
+void Dft8Pairs(double* data, double s) {
+  V2 x[8];
+  for (int j = 0; j < 8; ++j) x[j] = _mm_loadu_pd(data + 2 * j);
+  const V2 h{kC16[2], kC16[2]};
+  V2 y0 = x[0] + x[4], y1 = x[1] + x[5], y2 = x[2] + x[6], y3 = x[3] + x[7];
+  V2 z0 = x[0] - x[4], z1 = x[1] - x[5], z2 = x[2] - x[6], z3 = x[3] - x[7];
+  // The twiddles as h (r -+ q, r +- q) and the like, each one addsub of
+  // the value and its swapped (or negated) parts; nz = -z costs no extra
+  // step on the chain.
+  const V2 nz1 = x[5] - x[1], nz3 = x[7] - x[3];
+  if (Inverse) {
+    z1 = _mm_addsub_pd(z1, Swap(nz1)) * h;   // conj(w) z1 = h (r + q, q - r)
+    z3 = _mm_addsub_pd(nz3, Swap(nz3)) * h;  // conj(w^3) z3 = h (q - r, -r - q)
+  } else {
+    z1 = _mm_addsub_pd(z1, Swap(z1)) * h;   // w z1 = h (r - q, r + q)
+    z3 = _mm_addsub_pd(nz3, Swap(z3)) * h;  // w^3 z3 = h (-r - q, r - q)
+  }
+  z2 = TimesI2<Inverse>(z2);
+  Dft4Cx<Inverse>(y0, y1, y2, y3);
+  Dft4Cx<Inverse>(z0, z1, z2, z3);
+  const V2 out[8] = {y0, z0, y1, z1, y2, z2, y3, z3};
+  const V2 sc{s, s};
+  for (int k = 0; k < 8; ++k) _mm_storeu_pd(data + 2 * k, Inverse ? out[k] * sc : out[k]);
+}
+
 template <int H, bool Inverse>
 inline void Dft64Half(double* data, const C* e, const C* o, const double* tw, double s) {
   const C t0 = Rot16<4 * H>(o[4 * H]);
@@ -480,7 +534,12 @@ namespace numbra::detail::fft {
 
 void ExecuteAvx2(double* Data, int Log2N, const double* Tw, const std::size_t* Offset, double* Work,
                  bool Inverse, double InvN) noexcept {
-  if (Log2N == 4) {
+  if (Log2N == 3) {
+    if (Inverse)
+      Dft8Pairs<true>(Data, InvN);
+    else
+      Dft8Pairs<false>(Data, InvN);
+  } else if (Log2N == 4) {
     if (Inverse)
       Dft16Regs<true>(Data, InvN);
     else

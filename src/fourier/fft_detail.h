@@ -67,8 +67,8 @@ constexpr int FullTwiddleLevels(int Log2N) noexcept { return Log2N <= 13 ? Log2N
 /// lengths leaves of 16.
 constexpr bool Radix8Level(int Log2N) noexcept { return (Log2N & 1) != 0 && Log2N >= 9; }
 
-// The AVX2 + FMA transform (fft_avx2.cpp) for 2^4 <= N (at 2^4 Tw, Offset
-// and Work are not used), InvN = 1 / N: interleaved Data in
+// The AVX2 + FMA transform (fft_avx2.cpp) for 2^3 <= N (at 2^3 and 2^4 Tw,
+// Offset and Work are not used), InvN = 1 / N: interleaved Data in
 // and out, Work of Avx2WorkDoubles(N) doubles (the split parts, padded),
 // twiddles Tw with the level offsets Offset.
 constexpr std::size_t Avx2WorkDoubles(std::size_t N) noexcept { return 2 * N + 1280; }

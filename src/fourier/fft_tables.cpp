@@ -333,7 +333,7 @@ void BuildPlan(Plan& P, int Log2N) {
 void Execute(Plan& P, double* Data, bool Inverse) noexcept {
   const int l = P.Log2N;
 #if defined(NUMBRA_FFT_HAVE_AVX2)
-  if (P.Avx2 && l == kSmallLog2) {
+  if (P.Avx2 && (l == 3 || l == 4)) {
     ExecuteAvx2(Data, l, nullptr, nullptr, nullptr, Inverse, P.InvN);
     return;
   }

@@ -7,7 +7,8 @@
 //    on split storage (real parts and imaginary parts in two arrays) that
 //    leaves X[k] at position bitrev(k), undone by GatherBitReversed.
 // Both compute X[k] = sum_j x[j] exp(+2 pi i j k / n) unscaled; lengths up
-// to 16 run as straight-line code in either set (fft_codelets.inc). Every
+// to 16 run as straight-line code in either set (fft_codelets.inc; length 8
+// of the avx2 set on interleaved pairs, Dft8Pairs). Every
 // twiddle factor comes from a precomputed table of correctly rounded roots
 // of unity, so the error grows like eps * sqrt(log2 n) instead of the
 // eps * n of a trigonometric recurrence.

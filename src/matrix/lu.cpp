@@ -73,6 +73,30 @@ std::ptrdiff_t Split(std::ptrdiff_t lo, std::ptrdiff_t hi) {
   return mid < hi ? mid : lo + (hi - lo) / 2;
 }
 
+// The register-tile products of the kernel set, with A copied to a
+// contiguous block kSmallRows rows at a time. The tiles read A once per
+// group of four columns of B; with a power-of-two leading dimension the
+// columns of A fall into the same few cache sets, so read in place A would
+// come from the next level every time. The copy changes no arithmetic.
+constexpr std::ptrdiff_t kSmallRows = 64;
+void SubProductSmallPacked(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, const double* A,
+                           std::ptrdiff_t lda, const double* B, std::ptrdiff_t ldb, double* C,
+                           std::ptrdiff_t ldc) {
+  const LuKernelSet& kern = Kernels();
+  if (n <= 64 || k > 32) {
+    kern.sub_product(m, n, k, A, lda, B, ldb, C, ldc);
+    return;
+  }
+  alignas(64) double pa[kSmallRows * 32];
+  for (std::ptrdiff_t i0 = 0; i0 < m; i0 += kSmallRows) {
+    const std::ptrdiff_t mc = std::min(kSmallRows, m - i0);
+    const std::ptrdiff_t ld = (mc + 7) / 8 * 8;
+    for (std::ptrdiff_t kk = 0; kk < k; ++kk)
+      std::memcpy(pa + kk * ld, A + i0 + kk * lda, static_cast<std::size_t>(mc) * sizeof(double));
+    kern.sub_product(mc, n, k, pa, ld, B, ldb, C + i0, ldc);
+  }
+}
+
 // C := C - A * B for column-major blocks (C m x n, A m x k, B k x n),
 // through the packed product kernel when the product is large enough for
 // it, by the register tiles of the kernel set otherwise (the narrow
@@ -83,7 +107,7 @@ void SubProduct(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, const doub
                 std::ptrdiff_t ldc) {
   if (m <= 0 || n <= 0 || k <= 0) return;
   if (k <= 32 || n <= 16 || m <= 16)
-    Kernels().sub_product(m, n, k, A, lda, B, ldb, C, ldc);
+    SubProductSmallPacked(m, n, k, A, lda, B, ldb, C, ldc);
   else
     GemmAccumulate(m, n, k, ConstView{A, 1, lda}, ConstView{B, 1, ldb}, C, ldc, true);
 }

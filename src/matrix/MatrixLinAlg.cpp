@@ -98,9 +98,7 @@ void StreamLowerColumn(double*, double*, std::size_t, std::size_t) {}
 void StreamFence() {}
 #endif
 
-bool AllFinite(std::span<const double> v) {
-  return std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); });
-}
+bool AllFinite(std::span<const double> v) { return detail::AllFinite(v.data(), v.size()); }
 
 // One progress step: ProcStat + 1, the feedback call, then the abort test.
 bool StepAndContinue() {

@@ -27,6 +27,10 @@
 #include <cstring>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // The portable inner loops.
 #define NUMBRA_LU_NS lu_generic
 #include "matrix/lu_kernels.h"
@@ -240,6 +244,30 @@ void SolveColumn(const double* a, std::ptrdiff_t n, std::ptrdiff_t lda, const in
 
 }  // namespace
 
+// x - x is +0 for a finite x and NaN for an infinity or a NaN, and a NaN
+// survives the sums: so each block of 16 is tested by one comparison, with
+// no branch inside the block.
+bool AllFinite(const double* p, std::size_t n) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= n; i += 16) {
+    __m128d acc0 = _mm_setzero_pd();
+    __m128d acc1 = _mm_setzero_pd();
+    for (std::size_t j = i; j < i + 16; j += 4) {
+      const __m128d x0 = _mm_loadu_pd(p + j);
+      const __m128d x1 = _mm_loadu_pd(p + j + 2);
+      acc0 = _mm_add_pd(acc0, _mm_sub_pd(x0, x0));
+      acc1 = _mm_add_pd(acc1, _mm_sub_pd(x1, x1));
+    }
+    const __m128d acc = _mm_add_pd(acc0, acc1);
+    if (_mm_movemask_pd(_mm_cmpeq_pd(acc, _mm_setzero_pd())) != 3) return false;
+  }
+#endif
+  for (; i < n; ++i)
+    if (!std::isfinite(p[i])) return false;
+  return true;
+}
+
 LuStatus LuFactor(double* a, std::ptrdiff_t n, std::ptrdiff_t lda, std::vector<int32_t>& piv_vec,
                   int32_t& sign, const LuHook& RowHook, const LuHook& ColHook, bool WholeLower) {
   sign = 1;
@@ -334,12 +362,8 @@ bool LuInverse(double* a, std::ptrdiff_t n, std::ptrdiff_t lda, const std::vecto
   };
 
   bool lower_finite = true;
-  for (std::ptrdiff_t k = 0; k < n && lower_finite; ++k)
-    for (std::ptrdiff_t i = k + 1; i < n; ++i)
-      if (!std::isfinite(a[i + k * lda])) {
-        lower_finite = false;
-        break;
-      }
+  for (std::ptrdiff_t k = 0; k + 1 < n && lower_finite; ++k)
+    lower_finite = AllFinite(a + k + 1 + k * lda, static_cast<std::size_t>(n - k - 1));
 
   if (!lower_finite) {
     std::vector<double> b(static_cast<std::size_t>(n));

@@ -63,6 +63,9 @@ void LuFinishLowerColumn(double* a, std::ptrdiff_t n, std::ptrdiff_t lda,
 bool LuInverse(double* a, std::ptrdiff_t n, std::ptrdiff_t lda, const std::vector<int32_t>& piv,
                double* inv, const LuHook& BlockHook = {});
 
+/// True when none of the n values at p is an infinity or a NaN.
+bool AllFinite(const double* p, std::size_t n);
+
 /// Largest number of rows the triangular solves handle by plain loops.
 inline constexpr std::ptrdiff_t kLuLeaf = 16;
 

@@ -189,11 +189,19 @@ void SubProductSmall(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, const
 // m <= kLeafMax) and the unit lower triangle of the m x m block at l
 // (leading dimension ldl): every element takes its terms k = 0..i-1 in
 // ascending k. Four columns at a time, a row of them in one vector (the
-// columns are short, the rows many).
+// columns are short, the rows many). Each row is one running difference
+// held in a register (left-looking: the rows above are final when it
+// starts), so no partial result goes through memory; L's strictly lower
+// part is read from a row-major copy, which stays in the first-level cache
+// for all columns (in place, its columns may share a few cache sets).
 void TrsmLeaf(const double* l, std::ptrdiff_t ldl, std::ptrdiff_t m, double* x, std::ptrdiff_t ldx,
               std::ptrdiff_t w) {
   std::ptrdiff_t c = 0;
   V4 r[kLeafMax];
+  alignas(64) double lrow[kLeafMax * kLeafMax];
+  if (w >= 4)
+    for (std::ptrdiff_t k = 0; k + 1 < m; ++k)
+      for (std::ptrdiff_t i = k + 1; i < m; ++i) lrow[i * kLeafMax + k] = l[i + k * ldl];
   for (; c + 4 <= w; c += 4) {
     double* x0 = x + c * ldx;
     double* x1 = x0 + ldx;
@@ -208,10 +216,11 @@ void TrsmLeaf(const double* l, std::ptrdiff_t ldl, std::ptrdiff_t m, double* x, 
       Transpose4(r[i], r[i + 1], r[i + 2], r[i + 3]);
     }
     for (std::ptrdiff_t i = m4; i < m; ++i) r[i] = V4{x0[i], x1[i], x2[i], x3[i]};
-    for (std::ptrdiff_t k = 0; k + 1 < m; ++k) {
-      const double* lk = l + k * ldl;
-      const V4 u = r[k];
-      for (std::ptrdiff_t i = k + 1; i < m; ++i) r[i] = r[i] - lk[i] * u;
+    for (std::ptrdiff_t i = 1; i < m; ++i) {
+      const double* li = lrow + i * kLeafMax;
+      V4 s = r[i];
+      for (std::ptrdiff_t k = 0; k < i; ++k) s = s - li[k] * r[k];
+      r[i] = s;
     }
     for (std::ptrdiff_t i = 0; i < m4; i += 4) {
       Transpose4(r[i], r[i + 1], r[i + 2], r[i + 3]);
@@ -505,25 +514,35 @@ void ScatterRows(const double* X, std::ptrdiff_t n, double* const* cols, std::pt
 // a(j, i) := a(i, j) for i < j: the strictly upper triangle mirrored into
 // the strictly lower one, 4 x 4 blocks at a time.
 void MirrorUpper(double* a, std::ptrdiff_t lda, std::ptrdiff_t n) {
-  const std::ptrdiff_t n4 = n / 4 * 4;
-  for (std::ptrdiff_t j = 0; j < n4; j += 4) {
-    // Blocks above the diagonal block: rows i..i+3 of columns j..j+3 into
-    // rows j..j+3 of columns i..i+3.
+  // Rows i..i+3 of columns j..j+3 into rows j..j+3 of columns i..i+3.
+  const auto block = [a, lda](std::ptrdiff_t i, std::ptrdiff_t j) {
+    V4 r0 = Load(a + i + j * lda);
+    V4 r1 = Load(a + i + (j + 1) * lda);
+    V4 r2 = Load(a + i + (j + 2) * lda);
+    V4 r3 = Load(a + i + (j + 3) * lda);
+    Transpose4(r0, r1, r2, r3);
+    Store(a + j + i * lda, r0);
+    Store(a + j + (i + 1) * lda, r1);
+    Store(a + j + (i + 2) * lda, r2);
+    Store(a + j + (i + 3) * lda, r3);
+  };
+  // Eight columns at a time, so that each row of blocks writes whole cache
+  // lines of the columns it goes to; the diagonal blocks element by element.
+  std::ptrdiff_t j = 0;
+  for (; j + 8 <= n; j += 8) {
     for (std::ptrdiff_t i = 0; i < j; i += 4) {
-      V4 r0 = Load(a + i + j * lda);
-      V4 r1 = Load(a + i + (j + 1) * lda);
-      V4 r2 = Load(a + i + (j + 2) * lda);
-      V4 r3 = Load(a + i + (j + 3) * lda);
-      Transpose4(r0, r1, r2, r3);
-      Store(a + j + i * lda, r0);
-      Store(a + j + (i + 1) * lda, r1);
-      Store(a + j + (i + 2) * lda, r2);
-      Store(a + j + (i + 3) * lda, r3);
+      block(i, j);
+      block(i, j + 4);
     }
+    for (std::ptrdiff_t jj = j + 1; jj < j + 8; ++jj)
+      for (std::ptrdiff_t i = j; i < jj; ++i) a[jj + i * lda] = a[i + jj * lda];
+  }
+  for (; j + 4 <= n; j += 4) {
+    for (std::ptrdiff_t i = 0; i < j; i += 4) block(i, j);
     for (std::ptrdiff_t jj = j + 1; jj < j + 4; ++jj)
       for (std::ptrdiff_t i = j; i < jj; ++i) a[jj + i * lda] = a[i + jj * lda];
   }
-  for (std::ptrdiff_t jj = n4; jj < n; ++jj)
+  for (std::ptrdiff_t jj = j; jj < n; ++jj)
     for (std::ptrdiff_t i = 0; i < jj; ++i) a[jj + i * lda] = a[i + jj * lda];
 }
 

@@ -426,6 +426,17 @@ TEST(TMatrixLinAlg, InvertCases) {
   EXPECT_TRUE(std::isnan(m.m.GetVal(2, 2)));
   SetRows(m.m, {{1, 2}, {3, std::numeric_limits<double>::infinity()}});
   EXPECT_FALSE(m.m.Invert());
+  // One non-finite element anywhere in a 7 x 7 matrix (three blocks of the
+  // scan and a tail of one) is found.
+  for (const double bad :
+       {kNaN, std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()})
+    for (int32_t pos = 0; pos < 49; ++pos) {
+      TMatrix a;
+      a.Resize(7, 7);
+      for (int32_t i = 1; i <= 7; ++i) a.SetVal(i, i, 2.0);
+      a.SetVal(pos / 7 + 1, pos % 7 + 1, bad);
+      EXPECT_FALSE(a.Invert()) << bad << " at " << pos;
+    }
   // Pivots of 1e-90 are fine; an inverse that overflows is refused.
   SetRows(m.m, {{1e-90, 0}, {0, 1}});
   EXPECT_TRUE(m.m.Invert());

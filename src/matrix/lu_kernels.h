@@ -197,17 +197,17 @@ void SubProductSmall(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, const
 void TrsmLeaf(const double* l, std::ptrdiff_t ldl, std::ptrdiff_t m, double* x, std::ptrdiff_t ldx,
               std::ptrdiff_t w) {
   std::ptrdiff_t c = 0;
-  V4 r[kLeafMax];
   alignas(64) double lrow[kLeafMax * kLeafMax];
   if (w >= 4)
     for (std::ptrdiff_t k = 0; k + 1 < m; ++k)
       for (std::ptrdiff_t i = k + 1; i < m; ++i) lrow[i * kLeafMax + k] = l[i + k * ldl];
-  for (; c + 4 <= w; c += 4) {
-    double* x0 = x + c * ldx;
-    double* x1 = x0 + ldx;
-    double* x2 = x1 + ldx;
-    double* x3 = x2 + ldx;
-    const std::ptrdiff_t m4 = m / 4 * 4;
+  const std::ptrdiff_t m4 = m / 4 * 4;
+  // Columns c..c+3 into rows r[0..m-1] and back.
+  const auto gather = [x, ldx, m, m4](std::ptrdiff_t c, V4* r) {
+    const double* x0 = x + c * ldx;
+    const double* x1 = x0 + ldx;
+    const double* x2 = x1 + ldx;
+    const double* x3 = x2 + ldx;
     for (std::ptrdiff_t i = 0; i < m4; i += 4) {
       r[i] = Load(x0 + i);
       r[i + 1] = Load(x1 + i);
@@ -216,12 +216,12 @@ void TrsmLeaf(const double* l, std::ptrdiff_t ldl, std::ptrdiff_t m, double* x, 
       Transpose4(r[i], r[i + 1], r[i + 2], r[i + 3]);
     }
     for (std::ptrdiff_t i = m4; i < m; ++i) r[i] = V4{x0[i], x1[i], x2[i], x3[i]};
-    for (std::ptrdiff_t i = 1; i < m; ++i) {
-      const double* li = lrow + i * kLeafMax;
-      V4 s = r[i];
-      for (std::ptrdiff_t k = 0; k < i; ++k) s = s - li[k] * r[k];
-      r[i] = s;
-    }
+  };
+  const auto scatter = [x, ldx, m, m4](std::ptrdiff_t c, V4* r) {
+    double* x0 = x + c * ldx;
+    double* x1 = x0 + ldx;
+    double* x2 = x1 + ldx;
+    double* x3 = x2 + ldx;
     for (std::ptrdiff_t i = 0; i < m4; i += 4) {
       Transpose4(r[i], r[i + 1], r[i + 2], r[i + 3]);
       Store(x0 + i, r[i]);
@@ -235,6 +235,37 @@ void TrsmLeaf(const double* l, std::ptrdiff_t ldl, std::ptrdiff_t m, double* x, 
       x2[i] = r[i][2];
       x3[i] = r[i][3];
     }
+  };
+  // Eight columns at a time where there are eight: two independent chains
+  // per row, so the latency of one is covered by the other.
+  V4 r[kLeafMax];
+  V4 q[kLeafMax];
+  for (; c + 8 <= w; c += 8) {
+    gather(c, r);
+    gather(c + 4, q);
+    for (std::ptrdiff_t i = 1; i < m; ++i) {
+      const double* li = lrow + i * kLeafMax;
+      V4 s = r[i];
+      V4 t = q[i];
+      for (std::ptrdiff_t k = 0; k < i; ++k) {
+        s = s - li[k] * r[k];
+        t = t - li[k] * q[k];
+      }
+      r[i] = s;
+      q[i] = t;
+    }
+    scatter(c, r);
+    scatter(c + 4, q);
+  }
+  for (; c + 4 <= w; c += 4) {
+    gather(c, r);
+    for (std::ptrdiff_t i = 1; i < m; ++i) {
+      const double* li = lrow + i * kLeafMax;
+      V4 s = r[i];
+      for (std::ptrdiff_t k = 0; k < i; ++k) s = s - li[k] * r[k];
+      r[i] = s;
+    }
+    scatter(c, r);
   }
   for (; c < w; ++c) {
     double* col = x + c * ldx;

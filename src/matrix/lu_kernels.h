@@ -360,28 +360,39 @@ std::ptrdiff_t PanelColumn(double* a, std::ptrdiff_t lda, std::ptrdiff_t n, std:
       colj[i] = s;
     }
   }
-  // The pivot search of the plain loop (big := dum whenever dum >= big,
-  // from big = 0) ends at the last row whose dum equals the largest one
-  // (NaNs never count): found as the maximum, then the last row with it.
+  // The pivot search of the plain loop: big := dum and imax := i whenever
+  // dum >= big, from big = 0 and imax = j, so the last row with the largest
+  // dum wins and NaNs never count. Each lane keeps its largest dum and the
+  // last row that has it (row numbers are exact in doubles); the lanes are
+  // then merged, and the rows past the last group of four follow in order.
   const V4 zero = {0.0, 0.0, 0.0, 0.0};
+  const V4 four = {4.0, 4.0, 4.0, 4.0};
   V4 big4 = zero;
+  V4 row4 = {-1.0, -1.0, -1.0, -1.0};
+  V4 at4 = {static_cast<double>(j), static_cast<double>(j + 1), static_cast<double>(j + 2),
+            static_cast<double>(j + 3)};
   std::ptrdiff_t i = j;
-  for (; i + 4 <= n; i += 4) {
+  for (; i + 4 <= n; i += 4, at4 += four) {
     const V4 dum = Load(scale + i) * Abs(Load(colj + i));
-    big4 = dum > big4 ? dum : big4;
+    const auto take = dum >= big4;
+    big4 = take ? dum : big4;
+    row4 = take ? at4 : row4;
   }
   double big = 0.0;
-  for (int v = 0; v < 4; ++v) big = big4[v] > big ? big4[v] : big;
+  double row = -1.0;
+  for (int v = 0; v < 4; ++v)
+    if (row4[v] >= 0.0 && (big4[v] > big || (big4[v] == big && row4[v] > row))) {
+      big = big4[v];
+      row = row4[v];
+    }
+  std::ptrdiff_t imax = row >= 0.0 ? static_cast<std::ptrdiff_t>(row) : j;
   for (; i < n; ++i) {
     const double dum = scale[i] * __builtin_fabs(colj[i]);
-    big = dum > big ? dum : big;
-  }
-  std::ptrdiff_t imax = j;
-  for (i = n - 1; i >= j; --i)
-    if (scale[i] * __builtin_fabs(colj[i]) == big) {
+    if (dum >= big) {
+      big = dum;
       imax = i;
-      break;
     }
+  }
   if (imax != j) {
     for (std::ptrdiff_t c = c0; c < c1; ++c) {
       double* col = a + c * lda;

@@ -3,6 +3,9 @@
 //   BM_Invert/n           against BM_LapackInvert/n (copy, dgetrf, dgetri)
 //   BM_Determinant/n      against BM_LapackDgetrf/n (copy, dgetrf)
 //   BM_LUdecomposition/n  against BM_LapackDgetrf/n
+// on a matrix with a heavy diagonal (no row exchanges), and
+//   BM_InvertPivoting/n, BM_DeterminantPivoting/n  against their references
+// on one without (a row exchange in nearly every column).
 // Each numbra benchmark is registered next to its reference, size by size,
 // so that both see the same load. At the end the program prints a table of
 // the CPU times (the medians when run with repetitions) and the ratios,
@@ -41,12 +44,15 @@ using numbra::TMatrix;
 constexpr int kSizes[] = {64, 128, 256, 512, 1024};
 
 // A random matrix with a heavy diagonal: well conditioned, so that every
-// factorisation does the same work and none is singular.
-void FillTest(TMatrix& m, int32_t n, uint64_t seed) {
+// factorisation does the same work and none is singular; no row is ever
+// exchanged. Without the heavy diagonal (Pivoting) nearly every column
+// exchanges two rows, as in general use.
+void FillTest(TMatrix& m, int32_t n, uint64_t seed, bool pivoting = false) {
   numbra::SetRandSeed(seed);
   m.Resize(n, n);
   m.FillRandomUniform(-1.0, 1.0);
-  for (int32_t i = 1; i <= n; ++i) m.SetVal(i, i, m.GetVal(i, i) + n);
+  if (!pivoting)
+    for (int32_t i = 1; i <= n; ++i) m.SetVal(i, i, m.GetVal(i, i) + n);
 }
 
 void SetFlops(benchmark::State& state, double flops_per_iter) {
@@ -59,10 +65,11 @@ double Cube(benchmark::State& state) {
   return n * n * n;
 }
 
+template <bool Pivoting>
 void BM_Invert(benchmark::State& state) {
   const auto n = static_cast<int32_t>(state.range(0));
   TMatrix a;
-  FillTest(a, n, 3);
+  FillTest(a, n, 3, Pivoting);
   TMatrix w;
   for (auto _ : state) {
     w.Assign(&a);  // the copy LAPACK's side makes too
@@ -72,10 +79,11 @@ void BM_Invert(benchmark::State& state) {
   SetFlops(state, 2.0 * Cube(state));
 }
 
+template <bool Pivoting>
 void BM_Determinant(benchmark::State& state) {
   const auto n = static_cast<int32_t>(state.range(0));
   TMatrix a;
-  FillTest(a, n, 4);
+  FillTest(a, n, 4, Pivoting);
   for (auto _ : state) benchmark::DoNotOptimize(a.Determinant());
   SetFlops(state, 2.0 / 3.0 * Cube(state));
 }
@@ -94,10 +102,11 @@ void BM_LUdecomposition(benchmark::State& state) {
 }
 
 #if defined(NUMBRA_BENCH_HAVE_LAPACK)
+template <bool Pivoting>
 void BM_LapackInvert(benchmark::State& state) {
   const auto n = static_cast<int>(state.range(0));
   TMatrix a;
-  FillTest(a, n, 3);
+  FillTest(a, n, 3, Pivoting);
   std::vector<double> w(static_cast<std::size_t>(n) * static_cast<std::size_t>(n));
   std::vector<int> ipiv(static_cast<std::size_t>(n));
   int info = 0;
@@ -116,10 +125,11 @@ void BM_LapackInvert(benchmark::State& state) {
   SetFlops(state, 2.0 * Cube(state));
 }
 
+template <bool Pivoting>
 void BM_LapackDgetrf(benchmark::State& state) {
   const auto n = static_cast<int>(state.range(0));
   TMatrix a;
-  FillTest(a, n, 4);
+  FillTest(a, n, 4, Pivoting);
   std::vector<double> w(static_cast<std::size_t>(n) * static_cast<std::size_t>(n));
   std::vector<int> ipiv(static_cast<std::size_t>(n));
   int info = 0;
@@ -138,14 +148,22 @@ void Register() {
     benchmark::RegisterBenchmark(name, fn)->Arg(n)->Unit(benchmark::kMicrosecond);
   };
   for (const int n : kSizes) {
-    add("BM_Invert", BM_Invert, n);
+    add("BM_Invert", BM_Invert<false>, n);
 #if defined(NUMBRA_BENCH_HAVE_LAPACK)
-    add("BM_LapackInvert", BM_LapackInvert, n);
+    add("BM_LapackInvert", BM_LapackInvert<false>, n);
 #endif
-    add("BM_Determinant", BM_Determinant, n);
+    add("BM_Determinant", BM_Determinant<false>, n);
     add("BM_LUdecomposition", BM_LUdecomposition, n);
 #if defined(NUMBRA_BENCH_HAVE_LAPACK)
-    add("BM_LapackDgetrf", BM_LapackDgetrf, n);
+    add("BM_LapackDgetrf", BM_LapackDgetrf<false>, n);
+#endif
+    add("BM_InvertPivoting", BM_Invert<true>, n);
+#if defined(NUMBRA_BENCH_HAVE_LAPACK)
+    add("BM_LapackInvertPivoting", BM_LapackInvert<true>, n);
+#endif
+    add("BM_DeterminantPivoting", BM_Determinant<true>, n);
+#if defined(NUMBRA_BENCH_HAVE_LAPACK)
+    add("BM_LapackDgetrfPivoting", BM_LapackDgetrf<true>, n);
 #endif
   }
 }
@@ -182,20 +200,23 @@ class TableReporter : public benchmark::ConsoleReporter {
     std::printf("\nCPU time per call (median), numbra against LAPACK, one thread\n");
     std::printf("processor: %s, matrix kernel: %s\n", ProcessorName().c_str(),
                 numbra::detail::KernelName());
-    std::printf("%-16s %6s %12s %12s %8s\n", "operation", "n", "numbra [us]", "LAPACK [us]",
+    std::printf("%-20s %6s %12s %12s %8s\n", "operation", "n", "numbra [us]", "LAPACK [us]",
                 "ratio");
-    const std::pair<const char*, const char*> forms[] = {{"BM_Invert", "BM_LapackInvert"},
-                                                         {"BM_Determinant", "BM_LapackDgetrf"},
-                                                         {"BM_LUdecomposition", "BM_LapackDgetrf"}};
+    const std::pair<const char*, const char*> forms[] = {
+        {"BM_Invert", "BM_LapackInvert"},
+        {"BM_Determinant", "BM_LapackDgetrf"},
+        {"BM_LUdecomposition", "BM_LapackDgetrf"},
+        {"BM_InvertPivoting", "BM_LapackInvertPivoting"},
+        {"BM_DeterminantPivoting", "BM_LapackDgetrfPivoting"}};
     for (const auto& [ours, ref] : forms)
       for (const int n : kSizes) {
         const double t = Time(ours, n);
         const double r = Time(ref, n);
         if (t <= 0.0) continue;
         if (r > 0.0)
-          std::printf("%-16s %6d %12.1f %12.1f %8.3f\n", ours + 3, n, t * 1e6, r * 1e6, t / r);
+          std::printf("%-20s %6d %12.1f %12.1f %8.3f\n", ours + 3, n, t * 1e6, r * 1e6, t / r);
         else
-          std::printf("%-16s %6d %12.1f %12s %8s\n", ours + 3, n, t * 1e6, "-", "-");
+          std::printf("%-20s %6d %12.1f %12s %8s\n", ours + 3, n, t * 1e6, "-", "-");
       }
   }
 

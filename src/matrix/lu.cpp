@@ -172,18 +172,41 @@ struct LuState {
   [[nodiscard]] double* Col(std::ptrdiff_t j) const { return a + j * lda; }
 
   // The row exchanges of pivots j0..j1-1, in this order, on columns
-  // c0..c1-1.
+  // c0..c1-1. The pivots that exchange something are listed first (a
+  // block at a time), so the columns see no test per pivot, and a block
+  // without exchanges costs nothing per column.
   void ApplySwaps(std::ptrdiff_t c0, std::ptrdiff_t c1, std::ptrdiff_t j0,
                   std::ptrdiff_t j1) const {
-    for (std::ptrdiff_t c = c0; c < c1; ++c) {
-      double* col = Col(c);
-      for (std::ptrdiff_t j = j0; j < j1; ++j) {
-        const std::ptrdiff_t p = piv[j];
-        if (p != j) {
-          const double t = col[p];
-          col[p] = col[j];
-          col[j] = t;
+    constexpr std::ptrdiff_t kChunk = 128;
+    std::ptrdiff_t rows[kChunk];
+    std::ptrdiff_t pivs[kChunk];
+    for (std::ptrdiff_t jb = j0; jb < j1; jb += kChunk) {
+      std::ptrdiff_t count = 0;
+      for (std::ptrdiff_t j = jb; j < std::min(j1, jb + kChunk); ++j)
+        if (piv[j] != j) {
+          rows[count] = j;
+          pivs[count] = piv[j];
+          ++count;
         }
+      if (count == 0) continue;
+      std::ptrdiff_t c = c0;
+      for (; c + 4 <= c1; c += 4) {  // four columns per pass over the list
+        double* p0 = Col(c);
+        double* p1 = p0 + lda;
+        double* p2 = p1 + lda;
+        double* p3 = p2 + lda;
+        for (std::ptrdiff_t t = 0; t < count; ++t) {
+          const std::ptrdiff_t r = rows[t];
+          const std::ptrdiff_t q = pivs[t];
+          std::swap(p0[r], p0[q]);
+          std::swap(p1[r], p1[q]);
+          std::swap(p2[r], p2[q]);
+          std::swap(p3[r], p3[q]);
+        }
+      }
+      for (; c < c1; ++c) {
+        double* col = Col(c);
+        for (std::ptrdiff_t t = 0; t < count; ++t) std::swap(col[rows[t]], col[pivs[t]]);
       }
     }
   }

@@ -160,10 +160,13 @@ bool TMatrix::LUdecomposition(TMatrix* MatL, TMatrix* MatU) {
   }
   // U is in place already: move the part below the diagonal over to L.
   const bool stream = !l_cleared && StreamL(nn);
+  detail::LuExchanges exchanges;
+  detail::Allocate<EORKMatrixError>(*this, kNoHeap,
+                                    [&] { exchanges = detail::LuListExchanges(piv); });
   for (std::size_t c = 0; c < nn; ++c) {
     double* lc = MatL->Mat.data() + c * nn;
     double* uc = lu + c * nn;
-    detail::LuFinishLowerColumn(lu, n, n, piv, static_cast<std::ptrdiff_t>(c));
+    detail::LuFinishLowerColumn(lu, n, exchanges, static_cast<std::ptrdiff_t>(c));
     if (stream) {
       StreamLowerColumn(lc, uc, c, nn);
       continue;

@@ -344,13 +344,24 @@ LuStatus LuFactor(double* a, std::ptrdiff_t n, std::ptrdiff_t lda, std::vector<i
   return st.tiny ? LuStatus::kTinyPivot : LuStatus::kOk;
 }
 
-void LuFinishLowerColumn(double* a, std::ptrdiff_t n, std::ptrdiff_t lda,
-                         const std::vector<int32_t>& piv, std::ptrdiff_t c) {
+LuExchanges LuListExchanges(const std::vector<int32_t>& piv) {
+  LuExchanges ex;
+  for (std::size_t j = 0; j < piv.size(); ++j)
+    if (piv[j] != static_cast<int32_t>(j)) {
+      ex.row.push_back(static_cast<int32_t>(j));
+      ex.with.push_back(piv[j]);
+    }
+  return ex;
+}
+
+void LuFinishLowerColumn(double* a, std::ptrdiff_t lda, const LuExchanges& ex, std::ptrdiff_t c) {
   double* col = a + c * lda;
-  for (std::ptrdiff_t j = (c / kPanel + 1) * kPanel; j < n; ++j) {
-    const auto p = static_cast<std::ptrdiff_t>(piv[static_cast<std::size_t>(j)]);
-    if (p != j) std::swap(col[p], col[j]);
-  }
+  const auto first = static_cast<int32_t>((c / kPanel + 1) * kPanel);
+  const std::size_t count = ex.row.size();
+  for (std::size_t t = static_cast<std::size_t>(
+           std::lower_bound(ex.row.begin(), ex.row.end(), first) - ex.row.begin());
+       t < count; ++t)
+    std::swap(col[ex.row[t]], col[ex.with[t]]);
 }
 
 // Column j of the inverse solves L U x = P e_j. Applying the row exchanges

@@ -45,11 +45,19 @@ LuStatus LuFactor(double* a, std::ptrdiff_t n, std::ptrdiff_t lda, std::vector<i
                   int32_t& sign, const LuHook& RowHook = {}, const LuHook& ColHook = {},
                   bool WholeLower = true);
 
+/// The row exchanges of LuFactor's pivots that move something, in order:
+/// row[t] was exchanged with with[t].
+struct LuExchanges {
+  std::vector<int32_t> row;
+  std::vector<int32_t> with;
+};
+LuExchanges LuListExchanges(const std::vector<int32_t>& piv);
+
 /// After LuFactor with WholeLower false: column c of L receives the row
 /// exchanges it has not received yet (those of the pivots after its
 /// panel), which makes it the column LuFactor gives with WholeLower true.
-void LuFinishLowerColumn(double* a, std::ptrdiff_t n, std::ptrdiff_t lda,
-                         const std::vector<int32_t>& piv, std::ptrdiff_t c);
+/// ex is LuListExchanges of the factorisation's pivots.
+void LuFinishLowerColumn(double* a, std::ptrdiff_t lda, const LuExchanges& ex, std::ptrdiff_t c);
 
 /// The inverse of the factorised matrix (LuFactor's a and piv) into inv
 /// (n x n, column-major, leading dimension n): column j solves

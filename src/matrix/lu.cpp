@@ -77,11 +77,13 @@ std::ptrdiff_t Split(std::ptrdiff_t lo, std::ptrdiff_t hi) {
   return mid < hi ? mid : lo + (hi - lo) / 2;
 }
 
-// The register-tile products of the kernel set, with A copied to a
-// contiguous block kSmallRows rows at a time. The tiles read A once per
-// group of four columns of B; with a power-of-two leading dimension the
-// columns of A fall into the same few cache sets, so read in place A would
-// come from the next level every time. The copy changes no arithmetic.
+// The register-tile products of the kernel set. For a wide block (more
+// than 64 columns, at most 32 terms) A is copied to a contiguous block
+// kSmallRows rows at a time: the tiles read A once per group of four
+// columns of B, and with a power-of-two leading dimension the columns of A
+// fall into the same few cache sets, so read in place A would come from
+// the next level every time. The copy changes no arithmetic. (Copying the
+// tall blocks of the panels the same way was measured slower.)
 constexpr std::ptrdiff_t kSmallRows = 64;
 void SubProductSmallPacked(std::ptrdiff_t m, std::ptrdiff_t n, std::ptrdiff_t k, const double* A,
                            std::ptrdiff_t lda, const double* B, std::ptrdiff_t ldb, double* C,

@@ -6,7 +6,7 @@
 // the butterfly kernel in use are printed in the context lines.
 #include "ORK_fourier.h"
 #include "fourier/fft_detail.h"
-#include <time.h>
+#include "paired_timing.h"
 
 #include <algorithm>
 #include <bit>
@@ -14,8 +14,6 @@
 #include <complex>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -159,32 +157,13 @@ BENCHMARK(BM_TFastFourierOverFFTW)
 
 // Transform + InverseTransform against FFTW's forward + backward plans made
 // with FFTW_MEASURE and FFTW's 1/N scaling of the round trip, at every size
-// 2^1..2^22. The two sides are timed alternately in batches of calls (about
-// 2^14 points per batch, so that the clock's own cost does not count) with
-// the thread's CPU time, which other load on the machine does not tilt; each
-// benchmark iteration yields one ratio, and the table printed at the end
-// gives the medians per size. Counters: ns per round trip of each (medians),
+// 2^1..2^22. The two sides are timed in alternating pairs of batches
+// (paired_timing.h; about 2^14 points per batch, so that the clock's own
+// cost does not count) with the thread's CPU time; each benchmark
+// iteration yields one ratio, and the table printed at the end gives the
+// medians per size over all repetitions. Counters: ns per round trip of each (medians),
 // "ratio" = numbra / FFTW.
-struct RoundTripRow {
-  double ns_numbra = 0, ns_fftw = 0, ratio = 0;
-};
-std::map<int32_t, RoundTripRow>& RoundTripTable() {
-  static std::map<int32_t, RoundTripRow> table;
-  return table;
-}
-
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0.0;
-  std::sort(v.begin(), v.end());
-  const std::size_t m = v.size() / 2;
-  return v.size() % 2 != 0 ? v[m] : 0.5 * (v[m - 1] + v[m]);
-}
-
-double ThreadSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
-}
+std::string RoundTripKey(int32_t n) { return "RoundTrip/" + std::to_string(n); }
 
 void BM_RoundTripOverFFTWMeasure(benchmark::State& state) {
   const auto n = static_cast<int32_t>(state.range(0));
@@ -203,29 +182,20 @@ void BM_RoundTripOverFFTWMeasure(benchmark::State& state) {
   f.Transform();  // builds the twiddle tables, as FFTW's planner does
   f.InverseTransform();
   const int batch = std::max(1, (1 << 14) / n);
-  std::vector<double> ours, theirs, ratios;
-  for (auto _ : state) {
-    const double t0 = ThreadSeconds();
-    for (int r = 0; r < batch; ++r) {
-      f.Transform();
-      f.InverseTransform();
-    }
-    const double t1 = ThreadSeconds();
-    for (int r = 0; r < batch; ++r) {
-      fftw_execute(fwd);
-      fftw_execute(bwd);
-      for (int32_t i = 0; i < 2 * n; ++i) flat[i] *= scale;
-    }
-    const double t2 = ThreadSeconds();
-    ours.push_back(1e9 * (t1 - t0) / batch);
-    theirs.push_back(1e9 * (t2 - t1) / batch);
-    ratios.push_back((t1 - t0) / (t2 - t1));
-  }
-  RoundTripRow row{Median(ours), Median(theirs), Median(ratios)};
-  state.counters["ns_numbra"] = row.ns_numbra;
-  state.counters["ns_fftw"] = row.ns_fftw;
+  const numbra_bench::PairedRow row = numbra_bench::TimePaired(
+      state, RoundTripKey(n), batch,
+      [&] {
+        f.Transform();
+        f.InverseTransform();
+      },
+      [&] {
+        fftw_execute(fwd);
+        fftw_execute(bwd);
+        for (int32_t i = 0; i < 2 * n; ++i) flat[i] *= scale;
+      });
+  state.counters["ns_numbra"] = 1e9 * row.ours;
+  state.counters["ns_fftw"] = 1e9 * row.ref;
   state.counters["ratio"] = row.ratio;
-  RoundTripTable()[n] = row;
   fftw_destroy_plan(fwd);
   fftw_destroy_plan(bwd);
   fftw_free(data);
@@ -315,31 +285,26 @@ BENCHMARK(BM_TFastFourierAccuracy)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
-std::string ProcessorName() {
-  std::ifstream in("/proc/cpuinfo");
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
-  return "unknown";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  benchmark::AddCustomContext("processor", ProcessorName());
+  benchmark::AddCustomContext("processor", numbra_bench::ProcessorName());
   benchmark::AddCustomContext("fft kernel", numbra::detail::fft::KernelName());
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
 #if defined(NUMBRA_HAVE_FFTW)
-  if (!RoundTripTable().empty()) {
+  if (!numbra_bench::PairedRecord().empty()) {
     std::printf("\nTransform + InverseTransform against FFTW_MEASURE forward + backward + 1/N\n");
     std::printf("processor: %s, fft kernel: %s (medians of thread CPU time)\n",
-                ProcessorName().c_str(), numbra::detail::fft::KernelName());
+                numbra_bench::ProcessorName().c_str(), numbra::detail::fft::KernelName());
     std::printf("%8s %14s %14s %8s\n", "N", "numbra ns", "FFTW ns", "ratio");
-    for (const auto& [n, row] : RoundTripTable())
+    for (int32_t n = 2; n <= (1 << 22); n *= 2) {
+      const numbra_bench::PairedRow row = numbra_bench::Recorded(RoundTripKey(n));
+      if (row.ours <= 0.0) continue;
       std::printf("2^%-6d %14.1f %14.1f %8.2f\n", std::countr_zero(static_cast<uint32_t>(n)),
-                  row.ns_numbra, row.ns_fftw, row.ratio);
+                  1e9 * row.ours, 1e9 * row.ref, row.ratio);
+    }
   }
 #endif
   benchmark::Shutdown();

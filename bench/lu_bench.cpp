@@ -1,27 +1,26 @@
 // TMatrix Invert, Determinant and LUdecomposition timed in the same run as
-// LAPACK (OpenBLAS, one thread; see matrix.cmake):
-//   BM_Invert/n           against BM_LapackInvert/n (copy, dgetrf, dgetri)
-//   BM_Determinant/n      against BM_LapackDgetrf/n (copy, dgetrf)
-//   BM_LUdecomposition/n  against BM_LapackDgetrf/n
+// LAPACK (OpenBLAS, one thread; see matrix.cmake), call against call in
+// alternating pairs (paired_timing.h):
+//   BM_Invert/n           against copy, dgetrf, dgetri
+//   BM_Determinant/n      against copy, dgetrf
+//   BM_LUdecomposition/n  against copy, dgetrf
 // on a matrix with a heavy diagonal (no row exchanges), and
-//   BM_InvertPivoting/n, BM_DeterminantPivoting/n  against their references
-// on one without (a row exchange in nearly every column).
-// Each numbra benchmark is registered next to its reference, size by size,
-// so that both see the same load. At the end the program prints a table of
-// the CPU times (the medians when run with repetitions) and the ratios,
-// with the processor and the matrix kernel set in use. On a loaded machine:
-//   --benchmark_repetitions=5 --benchmark_min_time=0.1
+//   BM_InvertPivoting/n, BM_DeterminantPivoting/n  against the same
+// on one without (a row exchange in nearly every column). Counters: us per
+// call of each side and the ratio numbra / LAPACK (medians of the pairs).
+// At the end the program prints a table of the medians over all
+// repetitions, with the processor and the matrix kernel set in use. On a
+// loaded machine: --benchmark_repetitions=5
 #include "ORK_matrix.h"
 #include "matrix/gemm_detail.h"
+#include "paired_timing.h"
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <map>
+#include <iterator>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -40,6 +39,7 @@ void openblas_set_num_threads(int num_threads);
 namespace {
 
 using numbra::TMatrix;
+using numbra_bench::PairedRow;
 
 constexpr int kSizes[] = {64, 128, 256, 512, 1024};
 
@@ -55,185 +55,121 @@ void FillTest(TMatrix& m, int32_t n, uint64_t seed, bool pivoting = false) {
     for (int32_t i = 1; i <= n; ++i) m.SetVal(i, i, m.GetVal(i, i) + n);
 }
 
-void SetFlops(benchmark::State& state, double flops_per_iter) {
-  state.counters["GFLOPS"] = benchmark::Counter(
-      flops_per_iter * static_cast<double>(state.iterations()) * 1e-9, benchmark::Counter::kIsRate);
-}
-
-double Cube(benchmark::State& state) {
-  const auto n = static_cast<double>(state.range(0));
-  return n * n * n;
-}
-
-template <bool Pivoting>
-void BM_Invert(benchmark::State& state) {
-  const auto n = static_cast<int32_t>(state.range(0));
-  TMatrix a;
-  FillTest(a, n, 3, Pivoting);
-  TMatrix w;
-  for (auto _ : state) {
-    w.Assign(&a);  // the copy LAPACK's side makes too
-    if (!w.Invert()) state.SkipWithError("singular");
-    benchmark::DoNotOptimize(w.Values().data());
-  }
-  SetFlops(state, 2.0 * Cube(state));
-}
-
-template <bool Pivoting>
-void BM_Determinant(benchmark::State& state) {
-  const auto n = static_cast<int32_t>(state.range(0));
-  TMatrix a;
-  FillTest(a, n, 4, Pivoting);
-  for (auto _ : state) benchmark::DoNotOptimize(a.Determinant());
-  SetFlops(state, 2.0 / 3.0 * Cube(state));
-}
-
-void BM_LUdecomposition(benchmark::State& state) {
-  const auto n = static_cast<int32_t>(state.range(0));
-  TMatrix a;
-  FillTest(a, n, 4);
-  TMatrix l;
-  TMatrix u;
-  for (auto _ : state) {
-    if (!a.LUdecomposition(&l, &u)) state.SkipWithError("singular");
-    benchmark::DoNotOptimize(u.Values().data());
-  }
-  SetFlops(state, 2.0 / 3.0 * Cube(state));
-}
+enum class LuOp { kInvert, kDeterminant, kLUdecomposition };
 
 #if defined(NUMBRA_BENCH_HAVE_LAPACK)
-template <bool Pivoting>
-void BM_LapackInvert(benchmark::State& state) {
-  const auto n = static_cast<int>(state.range(0));
-  TMatrix a;
-  FillTest(a, n, 3, Pivoting);
-  std::vector<double> w(static_cast<std::size_t>(n) * static_cast<std::size_t>(n));
-  std::vector<int> ipiv(static_cast<std::size_t>(n));
-  int info = 0;
-  int lwork = -1;
-  double query = 0.0;
-  dgetri_(&n, w.data(), &n, ipiv.data(), &query, &lwork, &info);
-  lwork = static_cast<int>(query);
-  std::vector<double> work(static_cast<std::size_t>(lwork));
-  for (auto _ : state) {
-    std::copy(a.Values().begin(), a.Values().end(), w.begin());
-    dgetrf_(&n, &n, w.data(), &n, ipiv.data(), &info);
-    dgetri_(&n, w.data(), &n, ipiv.data(), work.data(), &lwork, &info);
-    if (info != 0) state.SkipWithError("singular");
-    benchmark::DoNotOptimize(w.data());
-  }
-  SetFlops(state, 2.0 * Cube(state));
-}
-
-template <bool Pivoting>
-void BM_LapackDgetrf(benchmark::State& state) {
-  const auto n = static_cast<int>(state.range(0));
-  TMatrix a;
-  FillTest(a, n, 4, Pivoting);
-  std::vector<double> w(static_cast<std::size_t>(n) * static_cast<std::size_t>(n));
-  std::vector<int> ipiv(static_cast<std::size_t>(n));
-  int info = 0;
-  for (auto _ : state) {
-    std::copy(a.Values().begin(), a.Values().end(), w.begin());
-    dgetrf_(&n, &n, w.data(), &n, ipiv.data(), &info);
-    if (info != 0) state.SkipWithError("singular");
-    benchmark::DoNotOptimize(w.data());
-  }
-  SetFlops(state, 2.0 / 3.0 * Cube(state));
-}
-#endif
-
-void Register() {
-  const auto add = [](const char* name, void (*fn)(benchmark::State&), int n) {
-    benchmark::RegisterBenchmark(name, fn)->Arg(n)->Unit(benchmark::kMicrosecond);
-  };
-  for (const int n : kSizes) {
-    add("BM_Invert", BM_Invert<false>, n);
-#if defined(NUMBRA_BENCH_HAVE_LAPACK)
-    add("BM_LapackInvert", BM_LapackInvert<false>, n);
-#endif
-    add("BM_Determinant", BM_Determinant<false>, n);
-    add("BM_LUdecomposition", BM_LUdecomposition, n);
-#if defined(NUMBRA_BENCH_HAVE_LAPACK)
-    add("BM_LapackDgetrf", BM_LapackDgetrf<false>, n);
-#endif
-    add("BM_InvertPivoting", BM_Invert<true>, n);
-#if defined(NUMBRA_BENCH_HAVE_LAPACK)
-    add("BM_LapackInvertPivoting", BM_LapackInvert<true>, n);
-#endif
-    add("BM_DeterminantPivoting", BM_Determinant<true>, n);
-#if defined(NUMBRA_BENCH_HAVE_LAPACK)
-    add("BM_LapackDgetrfPivoting", BM_LapackDgetrf<true>, n);
-#endif
-  }
-}
-
-std::string ProcessorName() {
-  std::ifstream in("/proc/cpuinfo");
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
-  return "unknown";
-}
-
-// The console output as usual, and the CPU time of every benchmark
-// collected for the closing table: the median aggregate when there is one,
-// otherwise the median of the single runs.
-class TableReporter : public benchmark::ConsoleReporter {
+// LAPACK's side: the matrix copied into a work array, then dgetrf (and
+// dgetri for the inverse), with the work arrays kept between calls.
+class LapackLu {
  public:
-  void ReportRuns(const std::vector<Run>& reports) override {
-    ConsoleReporter::ReportRuns(reports);
-    for (const Run& r : reports) {
-      if (r.error_occurred) continue;
-      const std::string key = r.run_name.function_name + "/" + r.run_name.args;
-      const double seconds = r.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
-      if (r.run_type == Run::RT_Aggregate) {
-        if (r.aggregate_name == "median") medians_[key] = seconds;
-      } else {
-        runs_[key].push_back(seconds);
-      }
-    }
+  explicit LapackLu(int n)
+      : n_(n),
+        w_(static_cast<std::size_t>(n) * static_cast<std::size_t>(n)),
+        ipiv_(static_cast<std::size_t>(n)) {
+    int info = 0;
+    int query_size = -1;
+    double query = 0.0;
+    dgetri_(&n_, w_.data(), &n_, ipiv_.data(), &query, &query_size, &info);
+    lwork_ = static_cast<int>(query);
+    work_.resize(static_cast<std::size_t>(std::max(lwork_, 1)));
   }
 
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::printf("\nCPU time per call (median), numbra against LAPACK, one thread\n");
-    std::printf("processor: %s, matrix kernel: %s\n", ProcessorName().c_str(),
-                numbra::detail::KernelName());
-    std::printf("%-20s %6s %12s %12s %8s\n", "operation", "n", "numbra [us]", "LAPACK [us]",
-                "ratio");
-    const std::pair<const char*, const char*> forms[] = {
-        {"BM_Invert", "BM_LapackInvert"},
-        {"BM_Determinant", "BM_LapackDgetrf"},
-        {"BM_LUdecomposition", "BM_LapackDgetrf"},
-        {"BM_InvertPivoting", "BM_LapackInvertPivoting"},
-        {"BM_DeterminantPivoting", "BM_LapackDgetrfPivoting"}};
-    for (const auto& [ours, ref] : forms)
-      for (const int n : kSizes) {
-        const double t = Time(ours, n);
-        const double r = Time(ref, n);
-        if (t <= 0.0) continue;
-        if (r > 0.0)
-          std::printf("%-20s %6d %12.1f %12.1f %8.3f\n", ours + 3, n, t * 1e6, r * 1e6, t / r);
-        else
-          std::printf("%-20s %6d %12.1f %12s %8s\n", ours + 3, n, t * 1e6, "-", "-");
-      }
+  void Run(const TMatrix& a, bool invert) {
+    std::copy(a.Values().begin(), a.Values().end(), w_.begin());
+    int info = 0;
+    dgetrf_(&n_, &n_, w_.data(), &n_, ipiv_.data(), &info);
+    if (invert && info == 0)
+      dgetri_(&n_, w_.data(), &n_, ipiv_.data(), work_.data(), &lwork_, &info);
+    ok_ = ok_ && info == 0;
+    benchmark::DoNotOptimize(w_.data());
   }
+
+  [[nodiscard]] bool ok() const { return ok_; }
 
  private:
-  double Time(const std::string& name, int n) {
-    const std::string key = name + "/" + std::to_string(n);
-    if (const auto it = medians_.find(key); it != medians_.end()) return it->second;
-    const auto it = runs_.find(key);
-    if (it == runs_.end() || it->second.empty()) return 0.0;
-    std::vector<double> v = it->second;
-    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
-    return v[v.size() / 2];
-  }
-
-  std::map<std::string, double> medians_;
-  std::map<std::string, std::vector<double>> runs_;
+  int n_;
+  int lwork_ = 1;
+  bool ok_ = true;
+  std::vector<double> w_;
+  std::vector<int> ipiv_;
+  std::vector<double> work_;
 };
+#endif
+
+std::string Key(const char* name, int n) { return std::string(name) + "/" + std::to_string(n); }
+
+template <LuOp Op, bool Pivoting>
+void BM_Lu(benchmark::State& state, const char* name) {
+  const auto n = static_cast<int32_t>(state.range(0));
+  TMatrix a;
+  FillTest(a, n, Op == LuOp::kInvert ? 3 : 4, Pivoting);
+  TMatrix w;
+  TMatrix l;
+  TMatrix u;
+  bool ok = true;
+  auto ours = [&] {
+    if constexpr (Op == LuOp::kInvert) {
+      w.Assign(&a);  // the copy LAPACK's side makes too
+      ok = w.Invert() && ok;
+      benchmark::DoNotOptimize(w.Values().data());
+    } else if constexpr (Op == LuOp::kDeterminant) {
+      benchmark::DoNotOptimize(a.Determinant());
+    } else {
+      ok = a.LUdecomposition(&l, &u) && ok;
+      benchmark::DoNotOptimize(u.Values().data());
+    }
+  };
+  // Batches of about 2^21 multiply-adds, so that the clock's own cost
+  // does not count at n = 64.
+  const int batch = std::max(1, (1 << 21) / (n * n * n));
+#if defined(NUMBRA_BENCH_HAVE_LAPACK)
+  LapackLu lapack(n);
+  const PairedRow row = numbra_bench::TimePaired(state, Key(name, n), batch, ours,
+                                                 [&] { lapack.Run(a, Op == LuOp::kInvert); });
+  ok = ok && lapack.ok();
+#else
+  const PairedRow row = numbra_bench::TimePaired(state, Key(name, n), batch, ours, nullptr);
+#endif
+  if (!ok) state.SkipWithError("singular");
+  state.counters["us_numbra"] = 1e6 * row.ours;
+  if (row.ref > 0.0) {
+    state.counters["us_lapack"] = 1e6 * row.ref;
+    state.counters["ratio"] = row.ratio;
+  }
+}
+
+constexpr const char* kForms[] = {"BM_Invert", "BM_Determinant", "BM_LUdecomposition",
+                                  "BM_InvertPivoting", "BM_DeterminantPivoting"};
+
+void Register() {
+  using Fn = void (*)(benchmark::State&, const char*);
+  constexpr Fn fns[] = {&BM_Lu<LuOp::kInvert, false>, &BM_Lu<LuOp::kDeterminant, false>,
+                        &BM_Lu<LuOp::kLUdecomposition, false>, &BM_Lu<LuOp::kInvert, true>,
+                        &BM_Lu<LuOp::kDeterminant, true>};
+  for (const int n : kSizes)
+    for (std::size_t f = 0; f < std::size(kForms); ++f)
+      benchmark::RegisterBenchmark(kForms[f], fns[f], kForms[f])
+          ->Arg(n)
+          ->Unit(benchmark::kMicrosecond);
+}
+
+void PrintTable() {
+  std::printf(
+      "\nCPU time per call (medians of alternating pairs), numbra against LAPACK, one thread\n");
+  std::printf("processor: %s, matrix kernel: %s\n", numbra_bench::ProcessorName().c_str(),
+              numbra::detail::KernelName());
+  std::printf("%-20s %6s %12s %12s %8s\n", "operation", "n", "numbra [us]", "LAPACK [us]", "ratio");
+  for (const char* form : kForms)
+    for (const int n : kSizes) {
+      const PairedRow row = numbra_bench::Recorded(Key(form, n));
+      if (row.ours <= 0.0) continue;
+      if (row.ref > 0.0)
+        std::printf("%-20s %6d %12.1f %12.1f %8.3f\n", form + 3, n, row.ours * 1e6, row.ref * 1e6,
+                    row.ratio);
+      else
+        std::printf("%-20s %6d %12.1f %12s %8s\n", form + 3, n, row.ours * 1e6, "-", "-");
+    }
+}
 
 }  // namespace
 
@@ -250,11 +186,11 @@ int main(int argc, char** argv) {
 #endif
   Register();
   benchmark::Initialize(&argc, argv);
-  benchmark::AddCustomContext("processor", ProcessorName());
+  benchmark::AddCustomContext("processor", numbra_bench::ProcessorName());
   benchmark::AddCustomContext("matrix kernel", numbra::detail::KernelName());
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  TableReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::RunSpecifiedBenchmarks();
+  PrintTable();
   benchmark::Shutdown();
   return 0;
 }
